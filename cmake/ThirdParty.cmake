@@ -1,0 +1,18 @@
+# Header-only libraries from Debian's native packages, seen by the cross compiler
+# through a folder of links (adding /usr/include itself would pull in glibc headers).
+set(VELTRA_THIRD_PARTY_INCLUDE ${CMAKE_BINARY_DIR}/third-party/include)
+file(MAKE_DIRECTORY ${VELTRA_THIRD_PARTY_INCLUDE})
+
+function(veltra_link_system_headers name)
+  if(NOT EXISTS /usr/include/${name})
+    message(FATAL_ERROR "/usr/include/${name} is missing: run scripts/setup")
+  endif()
+  if(NOT EXISTS ${VELTRA_THIRD_PARTY_INCLUDE}/${name})
+    file(CREATE_LINK /usr/include/${name} ${VELTRA_THIRD_PARTY_INCLUDE}/${name} SYMBOLIC)
+  endif()
+endfunction()
+
+veltra_link_system_headers(boost)
+
+add_library(veltra_boost INTERFACE)
+target_include_directories(veltra_boost SYSTEM INTERFACE ${VELTRA_THIRD_PARTY_INCLUDE})

@@ -1,0 +1,30 @@
+#pragma once
+// Settings the host passes to IRender::Initialize and reads back with
+// GetRenderSettings. Shared with the host byte for byte: 40 bytes, natural alignment.
+
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+
+namespace VeltraRender {
+
+struct RenderSettings {
+    HWND window = nullptr;          // host window that DisplayBuffer presents into; may be null
+    int32_t width = 0;              // display swap chain and projection size in pixels
+    int32_t height = 0;
+    double pixelAspect = 0.0;       // projection aspect = width * pixelAspect / height
+    bool enableDepthBuffer = true;  // read only by the Initialize that creates the shared device
+    uint8_t reserved1[7] = {};
+    bool enableStereo = false;      // present this render in NVIDIA stereo when available
+    uint8_t reserved2[7] = {};
+};
+
+static_assert(sizeof(bool) == 1, "records shared with the host use one-byte bools");
+static_assert(sizeof(RenderSettings) == 40, "RenderSettings is 40 bytes");
+static_assert(offsetof(RenderSettings, width) == 8, "RenderSettings layout");
+static_assert(offsetof(RenderSettings, height) == 12, "RenderSettings layout");
+static_assert(offsetof(RenderSettings, pixelAspect) == 16, "RenderSettings layout");
+static_assert(offsetof(RenderSettings, enableDepthBuffer) == 24, "RenderSettings layout");
+static_assert(offsetof(RenderSettings, enableStereo) == 32, "RenderSettings layout");
+
+} // namespace VeltraRender

@@ -1,0 +1,17 @@
+#pragma once
+// The window class of the plug-in and the hidden window that owns the shared device.
+
+#include <windows.h>
+
+extern const wchar_t* const RenderWindowClassName;
+
+// Registers "VeltraRender" under the host executable's instance; the result is ignored
+// (a class left registered by an earlier generation serves as well).
+void RegisterRenderWindowClass();
+void UnregisterRenderWindowClass();
+
+// A never-shown 1280 x 720 window of that class.
+HWND CreateHiddenWindow();
+
+// Destroys the window and dispatches every message still waiting for it.
+void DestroyHiddenWindow(HWND window);

@@ -1,0 +1,15 @@
+#include "ErrorReporting.h"
+
+#include "../host/Log.h"
+
+namespace Veltra {
+
+bool DXFailed(HRESULT result, const wchar_t* callText)
+{
+    if (result == 0)
+        return false;
+    LogAlways(LogError, L"DirectX Error: %d in %s\n", static_cast<int>(result), callText);
+    return true;
+}
+
+} // namespace Veltra

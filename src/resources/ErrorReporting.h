@@ -1,0 +1,13 @@
+#pragma once
+// The back-end's one way of reporting a failed platform call.
+
+#include <windows.h>
+
+namespace Veltra {
+
+// Any non-zero HRESULT counts as a failure: it is logged at level 1 as
+// "DirectX Error: <hr> in <callText>" and true is returned. The caller decides
+// whether to go on or throw.
+bool DXFailed(HRESULT result, const wchar_t* callText);
+
+} // namespace Veltra

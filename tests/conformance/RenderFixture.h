@@ -1,0 +1,34 @@
+#pragma once
+// Each conformance test loads the plug-in afresh against a reset Direct3D double,
+// captures the log, and ends with every Direct3D object of the double released.
+
+#include "D3D9Double.h"
+#include "LogCapture.h"
+#include "PluginLibrary.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+class RenderFixture : public ::testing::Test {
+protected:
+    RenderFixture() { d3d9double::Reset(); }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(d3d9double::LiveObjects(), 0) << "Direct3D objects left referenced";
+    }
+
+    boost::shared_ptr<VeltraRender::IRender> NewRender() { return plugin->CreateRender(); }
+
+    // A created and initialised offscreen render.
+    boost::shared_ptr<VeltraRender::IRender> NewInitializedRender(int width = 64, int height = 64)
+    {
+        boost::shared_ptr<VeltraRender::IRender> render = NewRender();
+        VeltraRender::RenderSettings settings = OffscreenSettings(width, height);
+        EXPECT_TRUE(InitializeRender(render, settings)) << log.Dump();
+        return render;
+    }
+
+    LogCapture log;
+    std::unique_ptr<PluginLibrary> plugin = std::make_unique<PluginLibrary>();
+};

@@ -1,0 +1,39 @@
+#pragma once
+// Captures the log records written while it lives, and sets the enabled levels
+// (same syntax as VELTRA_LOG). Restores normal output and no levels on destruction.
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct LogRecord {
+    unsigned int module;
+    unsigned int level;
+    std::wstring text;
+};
+
+class LogCapture {
+public:
+    explicit LogCapture(const wchar_t* levels = L"293:0-5,24");
+    ~LogCapture();
+
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    void SetLevels(const wchar_t* levels);
+    std::vector<LogRecord> Records() const;
+    void Clear();
+
+    // Records whose text contains `fragment`, optionally only at one level.
+    size_t Count(const std::wstring& fragment) const;
+    size_t Count(const std::wstring& fragment, unsigned int level) const;
+    bool Contains(const std::wstring& fragment) const { return Count(fragment) > 0; }
+    // All records, one per line, for failure messages.
+    std::string Dump() const;
+
+private:
+    static void Receive(void* context, unsigned int module, unsigned int level, const wchar_t* text);
+
+    mutable std::mutex _mutex;
+    std::vector<LogRecord> _records;
+};
