@@ -1,9 +1,11 @@
 #pragma once
 // Everything a host needs to drive the VeltraRenderDirectX plug-in.
 
+#include "BufferSettings.h"
 #include "IRender.h"
 #include "IResource.h"
 #include "RenderInfo.h"
 #include "RenderList.h"
 #include "RenderSettings.h"
 #include "ResourceHeader.h"
+#include "VeltraException.h"

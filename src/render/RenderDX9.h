@@ -70,6 +70,7 @@ public:
 
 private:
     void CreateSwapChain();
+    void CreateDefaultQuad();
     void DestroyRegisteredObjects();
 
     VeltraRender::RenderSettings _settings;

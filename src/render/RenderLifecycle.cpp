@@ -4,6 +4,7 @@
 
 #include "AdapterInfo.h"
 #include "HiddenWindow.h"
+#include "Registry.h"
 #include "SharedDevice.h"
 
 #include "../host/Log.h"
@@ -68,35 +69,6 @@ void EndRenderGeneration()
         if (g_loggerStarted == 0)
             skcore::Logger_End();
     }
-}
-
-template <typename Registry>
-void DestroyLiveEntries(const void* render, Registry& registry)
-{
-    for (auto& entry : registry) {
-        auto object = entry.lock();
-        if (!object)
-            continue;
-        // One object refusing to go must not keep the others alive.
-        try {
-            object->Destroy();
-        } catch (...) {
-            LogAlways(LogError, L"RenderDX9(%X)::Shutdown() - ERROR: exception while destroying a resource\n",
-                      LogAddress(render));
-        }
-    }
-    registry.clear();
-}
-
-template <typename Registry>
-void DropDeadEntries(Registry& registry)
-{
-    Registry live;
-    for (auto& entry : registry) {
-        if (!entry.expired())
-            live.push_back(entry);
-    }
-    registry.swap(live);
 }
 
 } // namespace
@@ -168,6 +140,7 @@ bool RenderDX9::Initialize(boost::weak_ptr<IRender> self, RenderSettings& settin
     _initialized = true;
     g_clearColor =
         LogActive(LogSwitchDebugClearColor) && !LogActive(LogSwitchDebugClearColorOff) ? DebugClearColor : 0;
+    CreateDefaultQuad();
 
     LogIfActive(LogTrace,
                 L"RenderDX9(%X)::Initialize(width=%d, height=%d, pixelAspect=%g, window=%X) (threadID=%d) end\n",
@@ -212,18 +185,18 @@ bool RenderDX9::Shutdown()
 
 void RenderDX9::DestroyRegisteredObjects()
 {
-    DestroyLiveEntries(this, _resourcesGPU);
-    DestroyLiveEntries(this, _states);
-    DestroyLiveEntries(this, _resourcesCPU);
+    Registry::DestroyLive(_resourcesGPU, this);
+    Registry::DestroyLive(_states, this);
+    Registry::DestroyLive(_resourcesCPU, this);
 }
 
 void RenderDX9::ReleaseExtraMemory()
 {
     skcore::COSAutoLock deviceLock(s_deviceLock);
     LogIfActive(LogTrace, L"RenderDX9(%X)::ReleaseExtraMemory() - start\n", LogAddress(this));
-    DropDeadEntries(_resourcesGPU);
-    DropDeadEntries(_states);
-    DropDeadEntries(_resourcesCPU);
+    Registry::Compact(_resourcesGPU);
+    Registry::Compact(_states);
+    Registry::Compact(_resourcesCPU);
     LogIfActive(LogTrace, L"RenderDX9(%X)::ReleaseExtraMemory() - end\n", LogAddress(this));
 }
 

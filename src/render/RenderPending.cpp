@@ -16,16 +16,6 @@ namespace {
 
 } // namespace
 
-boost::shared_ptr<IResourceGPU> RenderDX9::CreateResourceGPU(const ResourceHeader&) { NotAvailable(); }
-boost::shared_ptr<IState> RenderDX9::CreateState(const ResourceHeader&) { NotAvailable(); }
-boost::shared_ptr<IResourceCPU> RenderDX9::CreateResourceCPU(const ResourceHeader&) { NotAvailable(); }
-boost::shared_ptr<IResourceCPU> RenderDX9::CreateResourceCPU(const boost::shared_ptr<IResource>&) { NotAvailable(); }
-void RenderDX9::DestroyResource(IResource*) { NotAvailable(); }
-void RenderDX9::DestroyResource(const boost::shared_ptr<IResource>&) { NotAvailable(); }
-LockedMemory RenderDX9::LockResource(boost::shared_ptr<IResource>) { NotAvailable(); }
-void RenderDX9::UnlockResource(boost::shared_ptr<IResource>) { NotAvailable(); }
-void RenderDX9::SetResourceData(const void*, boost::shared_ptr<IResource>) { NotAvailable(); }
-void RenderDX9::TransferResource(boost::shared_ptr<IResource>, boost::shared_ptr<IResource>) { NotAvailable(); }
 void RenderDX9::SelectResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }
 void RenderDX9::TargetResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }
 void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }

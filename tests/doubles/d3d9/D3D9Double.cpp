@@ -518,17 +518,23 @@ int LiveObjects()
     return LiveObjects(std::string());
 }
 
-int LiveObjects(const std::string& interfaceName)
+std::vector<IUnknown*> LiveObjectsOf(const std::string& interfaceName)
 {
     auto lock = Lock();
-    int count = 0;
-    for (const FakeObject* object : S().live) {
+    std::vector<IUnknown*> objects;
+    for (FakeObject* object : S().live) {
         const Kind& kind = *object->kind;
         const bool named = interfaceName.empty() || interfaceName == kind.name
             || (kind.ex && interfaceName == kind.name + "Ex");
-        count += named && object->refs > 0;
+        if (named && object->refs > 0)
+            objects.push_back(reinterpret_cast<IUnknown*>(object));
     }
-    return count;
+    return objects;
+}
+
+int LiveObjects(const std::string& interfaceName)
+{
+    return static_cast<int>(LiveObjectsOf(interfaceName).size());
 }
 
 ULONG RefCount(const void* object)

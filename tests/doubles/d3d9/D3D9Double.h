@@ -61,6 +61,8 @@ D3D9DOUBLE_API void ClearCalls();  // the log only: call numbers and scripts sta
 // ("IDirect3DDevice9" counts 9Ex devices too; "IDirect3DDevice9Ex" only those).
 D3D9DOUBLE_API int LiveObjects();
 D3D9DOUBLE_API int LiveObjects(const std::string& interfaceName);
+// The live objects themselves, e.g. to hold or release one the plug-in made.
+D3D9DOUBLE_API std::vector<IUnknown*> LiveObjectsOf(const std::string& interfaceName);
 // The current count of one object of the double; 0 when unknown or freed.
 D3D9DOUBLE_API ULONG RefCount(const void* object);
 

@@ -66,6 +66,17 @@ HRESULT Invalid(bool bad)
     return bad ? D3DERR_INVALIDCALL : D3D_OK;
 }
 
+// Like a real adapter, the double has a video-memory budget: a resource larger than
+// it is refused instead of allocated.
+const uint64_t MemoryBudget = uint64_t(512) << 20;
+
+HRESULT Refusal(bool bad, uint64_t bytes)
+{
+    return bad ? D3DERR_INVALIDCALL : bytes > MemoryBudget ? D3DERR_OUTOFVIDEOMEMORY : D3D_OK;
+}
+
+uint64_t ImageBytes(UINT width, UINT height, D3DFORMAT format);
+
 template <class I> void Put(I** out, FakeObject* object)
 {
     if (out)
@@ -124,6 +135,11 @@ UINT BytesPerTexel(D3DFORMAT format)
     default:
         return 4;
     }
+}
+
+uint64_t ImageBytes(UINT width, UINT height, D3DFORMAT format)
+{
+    return uint64_t(width) * BytesPerTexel(format) * height;
 }
 
 Image NewImage(
@@ -332,11 +348,16 @@ HRESULT STDMETHODCALLTYPE CreateAdditionalSwapChain(
 {
     auto lock = Lock();
     const bool bad = !pp || !out;
-    const HRESULT hr = Answer(self, "CreateAdditionalSwapChain", Args(pp, out), Invalid(bad));
+    D3DPRESENT_PARAMETERS completed;
+    if (!bad)
+        completed = Completed(*pp, static_cast<Device*>(self)->present.hDeviceWindow);
+    const HRESULT hr = Answer(self, "CreateAdditionalSwapChain", Args(pp, out),
+        Refusal(bad, bad ? 0 : ImageBytes(completed.BackBufferWidth, completed.BackBufferHeight,
+                                  completed.BackBufferFormat)));
     Put(out, nullptr);
     if (FAILED(hr) || bad)
         return hr;
-    *pp = Completed(*pp, static_cast<Device*>(self)->present.hDeviceWindow);
+    *pp = completed;
     Put(out, MakeSwapChain(self, *pp, false));
     return hr;
 }
@@ -410,7 +431,8 @@ HRESULT STDMETHODCALLTYPE CreateTexture(FakeObject* self, UINT width, UINT heigh
     auto lock = Lock();
     const bool bad = !out || !width || !height;
     const HRESULT hr = Answer(self, "CreateTexture",
-        Args(width, height, levels, usage, format, pool, out, shared), Invalid(bad));
+        Args(width, height, levels, usage, format, pool, out, shared),
+        Refusal(bad, ImageBytes(width, height, format)));
     Put(out, nullptr);
     if (FAILED(hr) || bad)
         return hr;
@@ -430,7 +452,8 @@ HRESULT NewSurface(FakeObject* self, const char* method, std::vector<uint64_t> a
 {
     auto lock = Lock();
     const bool bad = !out || !width || !height;
-    const HRESULT hr = Answer(self, method, std::move(args), Invalid(bad));
+    const HRESULT hr
+        = Answer(self, method, std::move(args), Refusal(bad, ImageBytes(width, height, format)));
     Put(out, nullptr);
     if (FAILED(hr) || bad)
         return hr;
@@ -472,7 +495,7 @@ HRESULT NewBuffer(FakeObject* self, Type type, const char* method, UINT length, 
     const bool bad = !out || !length;
     const DWORD third = type == Type::VertexBuffer ? fvf : DWORD(format);
     const HRESULT hr
-        = Answer(self, method, Args(length, usage, third, pool, out, shared), Invalid(bad));
+        = Answer(self, method, Args(length, usage, third, pool, out, shared), Refusal(bad, length));
     Put(out, nullptr);
     if (FAILED(hr) || bad)
         return hr;
