@@ -16,3 +16,7 @@ veltra_link_system_headers(boost)
 
 add_library(veltra_boost INTERFACE)
 target_include_directories(veltra_boost SYSTEM INTERFACE ${VELTRA_THIRD_PARTY_INCLUDE})
+
+# NVIDIA's Cg runtime header (the Cg toolkit, Debian non-free); the same header
+# serves the Windows build, where it declares the __cdecl entry points of cg.dll.
+veltra_link_system_headers(Cg)

@@ -8,4 +8,6 @@
 #include "RenderList.h"
 #include "RenderSettings.h"
 #include "ResourceHeader.h"
+#include "ShaderSettings.h"
+#include "ShaderValue.h"
 #include "VeltraException.h"

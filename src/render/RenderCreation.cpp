@@ -8,6 +8,7 @@
 #include "../host/Log.h"
 #include "../plugin/ModuleState.h"
 #include "../resources/DX9ResBufferGPU.h"
+#include "../resources/DX9ResShaderGPU.h"
 #include "../resources/ResourceCommon.h"
 
 #include <VeltraRender/BufferSettings.h>
@@ -48,6 +49,9 @@ boost::shared_ptr<IResourceGPU> RenderDX9::CreateResourceGPU(const ResourceHeade
     switch (settings.type) {
     case rtBufferGPU:
         resource = boost::shared_ptr<DX9ResBufferGPU>(new DX9ResBufferGPU());
+        break;
+    case rtShaderGPU:
+        resource = boost::shared_ptr<DX9ResShaderGPU>(new DX9ResShaderGPU());
         break;
     default:
         ThrowError(ecInvalidParameter);

@@ -12,4 +12,12 @@ bool DXFailed(HRESULT result, const wchar_t* callText)
     return true;
 }
 
+CGerror CgFailed(const wchar_t* callText)
+{
+    const CGerror error = cgGetError();
+    if (error != CG_NO_ERROR)
+        LogAlways(LogWarning, L"Cg Error: %d in %s\n", static_cast<int>(error), callText);
+    return error;
+}
+
 } // namespace Veltra

@@ -2,6 +2,7 @@
 // The back-end's one way of reporting a failed platform call.
 
 #include <windows.h>
+#include <Cg/cg.h>
 
 namespace Veltra {
 
@@ -9,5 +10,9 @@ namespace Veltra {
 // "DirectX Error: <hr> in <callText>" and true is returned. The caller decides
 // whether to go on or throw.
 bool DXFailed(HRESULT result, const wchar_t* callText);
+
+// Asks the Cg runtime for the error of the call just made. A non-zero error is
+// logged at level 2 as "Cg Error: <error> in <callText>" and returned.
+CGerror CgFailed(const wchar_t* callText);
 
 } // namespace Veltra

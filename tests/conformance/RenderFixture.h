@@ -2,6 +2,7 @@
 // Each conformance test loads the plug-in afresh against a reset Direct3D double,
 // captures the log, and ends with every Direct3D object of the double released.
 
+#include "CgDouble.h"
 #include "D3D9Double.h"
 #include "LogCapture.h"
 #include "PluginLibrary.h"
@@ -11,11 +12,17 @@
 
 class RenderFixture : public ::testing::Test {
 protected:
-    RenderFixture() { d3d9double::Reset(); }
+    RenderFixture()
+    {
+        d3d9double::Reset();
+        cgdouble::Reset();
+    }
 
     void TearDown() override
     {
         EXPECT_EQ(d3d9double::LiveObjects(), 0) << "Direct3D objects left referenced";
+        EXPECT_EQ(cgdouble::LivePrograms(), 0) << "Cg programs left alive";
+        EXPECT_EQ(cgdouble::LiveContexts(), 0) << "Cg context left alive";
     }
 
     boost::shared_ptr<VeltraRender::IRender> NewRender() { return plugin->CreateRender(); }

@@ -557,4 +557,22 @@ DWORD DeviceBehaviorFlags()
     return Current().lastFlags;
 }
 
+std::array<float, 4> VertexConstant(UINT reg)
+{
+    auto lock = Lock();
+    std::array<float, 4> value{};
+    if (reg < 256)
+        std::copy_n(Current().vertexConstants.begin() + 4 * reg, 4, value.begin());
+    return value;
+}
+
+std::array<float, 4> PixelConstant(UINT reg)
+{
+    auto lock = Lock();
+    std::array<float, 4> value{};
+    if (reg < 256)
+        std::copy_n(Current().pixelConstants.begin() + 4 * reg, 4, value.begin());
+    return value;
+}
+
 }  // namespace d3d9double

@@ -14,6 +14,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,9 @@ D3D9DOUBLE_API ULONG RefCount(const void* object);
 // Of the last device created since Reset (after D3D filled in defaults); null if none.
 D3D9DOUBLE_API const D3DPRESENT_PARAMETERS* DevicePresentParameters();
 D3D9DOUBLE_API DWORD DeviceBehaviorFlags();
+// Shader constant register `reg` as the last write left it (zero after Reset).
+D3D9DOUBLE_API std::array<float, 4> VertexConstant(UINT reg);
+D3D9DOUBLE_API std::array<float, 4> PixelConstant(UINT reg);
 // The elements a vertex declaration was created with, up to D3DDECL_END (excluded); null
 // if `declaration` is not a live declaration of the double.
 D3D9DOUBLE_API const std::vector<D3DVERTEXELEMENT9>* DeclarationElements(const void* declaration);

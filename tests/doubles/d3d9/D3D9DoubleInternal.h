@@ -9,6 +9,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <array>
 #include <vector>
 
 namespace d3d9double::detail {
@@ -121,6 +122,9 @@ struct Settings {
     bool haveDevice;
     D3DPRESENT_PARAMETERS lastPresent;
     DWORD lastFlags;
+    // Shader constant registers, as the last SetVertex/PixelShaderConstantF left them.
+    std::array<float, 4 * 256> vertexConstants;
+    std::array<float, 4 * 256> pixelConstants;
 };
 Settings& Current();
 

@@ -415,6 +415,30 @@ HRESULT STDMETHODCALLTYPE SetRenderTarget(FakeObject* self, UINT index, IDirect3
     return hr;
 }
 
+// Constant registers keep what was written, so tests can read what a shader received.
+HRESULT SetConstants(FakeObject* self, const char* method, std::array<float, 4 * 256>& registers,
+    UINT start, const float* data, UINT count)
+{
+    auto lock = Lock();
+    const bool bad = !data || uint64_t(start) + count > 256;
+    const HRESULT hr = Answer(self, method, Args(start, data, count), Invalid(bad));
+    if (SUCCEEDED(hr) && !bad)
+        std::copy(data, data + 4 * count, registers.begin() + 4 * start);
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(
+    FakeObject* self, UINT start, const float* data, UINT count)
+{
+    return SetConstants(self, "SetVertexShaderConstantF", Current().vertexConstants, start, data, count);
+}
+
+HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(
+    FakeObject* self, UINT start, const float* data, UINT count)
+{
+    return SetConstants(self, "SetPixelShaderConstantF", Current().pixelConstants, start, data, count);
+}
+
 HRESULT STDMETHODCALLTYPE CreateQuery(FakeObject* self, D3DQUERYTYPE type, IDirect3DQuery9** out)
 {
     auto lock = Lock();
@@ -742,6 +766,8 @@ std::vector<Override> HandWritten()
         {T::Device, "GetRenderTarget", Slot(&GetRenderTarget)},
         {T::Device, "SetRenderTarget", Slot(&SetRenderTarget)},
         {T::Device, "CreateQuery", Slot(&CreateQuery)},
+        {T::Device, "SetVertexShaderConstantF", Slot(&SetVertexShaderConstantF)},
+        {T::Device, "SetPixelShaderConstantF", Slot(&SetPixelShaderConstantF)},
         {T::Device, "CreateTexture", Slot(&CreateTexture)},
         {T::Device, "CreateRenderTarget", Slot(&CreateRenderTarget)},
         {T::Device, "CreateDepthStencilSurface", Slot(&CreateDepthStencilSurface)},

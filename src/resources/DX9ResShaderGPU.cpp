@@ -1,0 +1,214 @@
+#include "DX9ResShaderGPU.h"
+
+#include "ErrorReporting.h"
+#include "RenderAccess.h"
+
+#include <d3dx9shader.h>
+#include <cstring>
+#include <mutex>
+
+using namespace Veltra;
+using namespace VeltraRender;
+
+namespace {
+
+// One Cg context serves every shader of the process; it lives from the first
+// shader's construction to the last one's destruction.
+std::mutex s_contextMutex;
+CGcontext g_context = nullptr;
+uint32_t g_contextUsers = 0;
+
+const char* const ErrorVertexProgram = "float4 main() : POSITION { return float4(0.0, 0.0, 0.0, 0.0); };";
+const char* const ErrorPixelProgram = "float4 main() : COLOR { return float4(1.0, 0.0, 0.5, 1.0); }; ";
+
+const char* ProfileArguments20[] = {"-DPROFILE_2_0", nullptr};
+const char* ProfileArguments2X[] = {"-DPROFILE_2_X", "-unroll", "all", "-ifcvt", "all", nullptr};
+const char* ProfileArguments30[] = {"-DPROFILE_3_0", "-unroll", "all", "-ifcvt", "all", nullptr};
+
+} // namespace
+
+// The Cg profiles and compiler arguments for the device's shader level.
+struct DX9ResShaderGPU::Profile {
+    CGprofile vertex;
+    CGprofile pixel;
+    const char** arguments;
+
+    static Profile ForLevel(int32_t level)
+    {
+        switch (level) {
+        case 1:
+            return {CG_PROFILE_VS_2_X, CG_PROFILE_PS_2_X, ProfileArguments2X};
+        case 2:
+            return {CG_PROFILE_VS_3_0, CG_PROFILE_PS_3_0, ProfileArguments30};
+        default:
+            return {CG_PROFILE_VS_2_0, CG_PROFILE_PS_2_0, ProfileArguments20};
+        }
+    }
+};
+
+DX9ResShaderGPU::DX9ResShaderGPU()
+{
+    std::lock_guard<std::mutex> lock(s_contextMutex);
+    if (g_contextUsers == 0)
+        g_context = cgCreateContext();
+    ++g_contextUsers;
+}
+
+DX9ResShaderGPU::~DX9ResShaderGPU()
+{
+    if (GetState() != rsDestroyed) {
+        // A selected shader whose render is gone cannot unbind itself; its programs
+        // are released all the same rather than letting the error out of a destructor.
+        try {
+            Destroy();
+        } catch (...) {
+            ReleasePrograms();
+        }
+    }
+    std::lock_guard<std::mutex> lock(s_contextMutex);
+    if (g_contextUsers != 0)
+        --g_contextUsers;
+    if (g_contextUsers == 0) {
+        cgDestroyContext(g_context);
+        CgFailed(L"cgDestroyContext(g_context)");
+    }
+}
+
+void DX9ResShaderGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
+{
+    _settings = static_cast<const ShaderSettings&>(settings);
+    _settings.render = render;
+    RenderAccess access(_settings.render);
+    const Profile profile = Profile::ForLevel(access.Render().GetShaderLevel());
+    Compile(access.Device(), profile);
+    SetState(rsReady);
+}
+
+void DX9ResShaderGPU::Compile(IDirect3DDevice9* device, const Profile& profile)
+{
+    bool usingErrorPrograms = false;
+    for (;;) {
+        try {
+            CompileAttempt(device, profile);
+            return;
+        } catch (...) {
+            // Whatever the failing step was, the attempt is over.
+        }
+        ReleasePrograms();
+        if (usingErrorPrograms)
+            ThrowError(ecDXError);
+        LogAlways(LogWarning, L"Shader compiler error, using 'error' shader\n");
+        _settings.vertexShaderCode = ErrorVertexProgram;
+        _settings.pixelShaderCode = ErrorPixelProgram;
+        usingErrorPrograms = true;
+    }
+}
+
+namespace {
+
+// Cg source -> assembly text -> Direct3D shader tokens.
+ID3DXBuffer* CompileToTokens(CGprogram& program, const std::string& source, CGprofile profile,
+                             const char** arguments, const wchar_t* createText)
+{
+    program = cgCreateProgram(g_context, CG_SOURCE, source.c_str(), profile, "main", arguments);
+    if (CGerror error = CgFailed(createText))
+        throw VeltraException{ecCGError, static_cast<int32_t>(error)};
+    const char* assembly = cgGetProgramString(program, CG_COMPILED_PROGRAM);
+    if (CGerror error = CgFailed(L""))
+        throw VeltraException{ecCGError, static_cast<int32_t>(error)};
+    if (!assembly)
+        ThrowError(ecCGError);
+
+    ID3DXBuffer* tokens = nullptr;
+    ID3DXBuffer* messages = nullptr;
+    const HRESULT result = D3DXAssembleShader(assembly, static_cast<UINT>(std::strlen(assembly)), nullptr, nullptr,
+                                              D3DXSHADER_SKIPVALIDATION, &tokens, &messages);
+    if (messages)
+        messages->Release();
+    if (result != 0 || !tokens) {
+        if (tokens)
+            tokens->Release();
+        ThrowError(ecDXError);
+    }
+    return tokens;
+}
+
+} // namespace
+
+void DX9ResShaderGPU::CompileAttempt(IDirect3DDevice9* device, const Profile& profile)
+{
+    cgGetError();  // start from no pending error
+
+    ID3DXBuffer* tokens = CompileToTokens(
+        _cgVertexProgram, _settings.vertexShaderCode, profile.vertex, profile.arguments,
+        L"_cgVertexProgram = cgCreateProgram(g_context, CG_SOURCE, (LPCSTR)_settings.vertexShaderCode, vertexProfile, \"main\", profileparms)");
+    HRESULT result = device->CreateVertexShader(static_cast<const DWORD*>(tokens->GetBufferPointer()), &_vertexProgram);
+    tokens->Release();
+    if (result != 0)
+        ThrowError(ecDXError);
+
+    tokens = CompileToTokens(
+        _cgPixelProgram, _settings.pixelShaderCode, profile.pixel, profile.arguments,
+        L"_cgPixelProgram = cgCreateProgram(g_context, CG_SOURCE, (LPCSTR)_settings.pixelShaderCode, pixelProfile, \"main\", profileparms)");
+    result = device->CreatePixelShader(static_cast<const DWORD*>(tokens->GetBufferPointer()), &_pixelProgram);
+    tokens->Release();
+    if (result != 0)
+        ThrowError(ecDXError);
+}
+
+void DX9ResShaderGPU::ReleasePrograms()
+{
+    ReleaseOwned(_pixelProgram, this, L"DX9ResShaderGPU(%X)::Destroy() - PixelProgram Not Released, RefCount = %d\n");
+    if (_cgPixelProgram) {
+        cgDestroyProgram(_cgPixelProgram);
+        CgFailed(L"cgDestroyProgram(_cgPixelProgram)");
+        _cgPixelProgram = nullptr;
+    }
+    ReleaseOwned(_vertexProgram, this, L"DX9ResShaderGPU(%X)::Destroy() - VertexProgram Not Released, RefCount = %d\n");
+    if (_cgVertexProgram) {
+        cgDestroyProgram(_cgVertexProgram);
+        CgFailed(L"cgDestroyProgram(_cgVertexProgram)");
+        _cgVertexProgram = nullptr;
+    }
+}
+
+void DX9ResShaderGPU::Select(uint32_t)
+{
+    RenderAccess access(_settings.render);
+    IDirect3DDevice9* device = access.Device();
+    SetState(rsSelected);
+    DXFailed(device->SetVertexShader(_vertexProgram), L"device->SetVertexShader(_vertexProgram)");
+    for (const auto& parameter : _vertexParameters)
+        UploadParameter(0, parameter.first, parameter.second);
+    DXFailed(device->SetPixelShader(_pixelProgram), L"device->SetPixelShader(_pixelProgram)");
+    for (const auto& parameter : _pixelParameters)
+        UploadParameter(1, parameter.first, parameter.second);
+    SetState(rsSelected);
+}
+
+void DX9ResShaderGPU::DeSelect(uint32_t)
+{
+    RenderAccess access(_settings.render);
+    IDirect3DDevice9* device = access.Device();
+    DXFailed(device->SetPixelShader(nullptr), L"device->SetPixelShader(0)");
+    DXFailed(device->SetVertexShader(nullptr), L"device->SetVertexShader(0)");
+    SetState(rsReady);
+}
+
+void DX9ResShaderGPU::Target(uint32_t)
+{
+    ThrowError(ecInvalidOperation);
+}
+
+void DX9ResShaderGPU::TransferTo(boost::shared_ptr<IResource>)
+{
+    ThrowError(ecInvalidOperation);
+}
+
+void DX9ResShaderGPU::Destroy()
+{
+    if (GetState() == rsSelected)
+        DeSelect(0);
+    ReleasePrograms();
+    SetState(rsDestroyed);
+}
