@@ -10,4 +10,5 @@
 #include "ResourceHeader.h"
 #include "ShaderSettings.h"
 #include "ShaderValue.h"
+#include "TextureSettings.h"
 #include "VeltraException.h"

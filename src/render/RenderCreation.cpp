@@ -9,6 +9,8 @@
 #include "../plugin/ModuleState.h"
 #include "../resources/DX9ResBufferGPU.h"
 #include "../resources/DX9ResShaderGPU.h"
+#include "../resources/DX9ResTextureCPU.h"
+#include "../resources/DX9ResTextureGPU.h"
 #include "../resources/ResourceCommon.h"
 
 #include <VeltraRender/BufferSettings.h>
@@ -47,6 +49,13 @@ boost::shared_ptr<IResourceGPU> RenderDX9::CreateResourceGPU(const ResourceHeade
     skcore::COSAutoLock deviceLock(s_deviceLock);
     boost::shared_ptr<IResourceGPU> resource;
     switch (settings.type) {
+    case rtTextureGPU: {
+        boost::shared_ptr<DX9ResTextureGPU> texture(new DX9ResTextureGPU());
+        // The entry about to be appended: GetResourceGPU finds the texture there again.
+        texture->SetIndex(static_cast<int32_t>(_resourcesGPU.size()));
+        resource = texture;
+        break;
+    }
     case rtBufferGPU:
         resource = boost::shared_ptr<DX9ResBufferGPU>(new DX9ResBufferGPU());
         break;
@@ -78,11 +87,11 @@ boost::shared_ptr<IState> RenderDX9::CreateState(const ResourceHeader& settings)
 boost::shared_ptr<IResourceCPU> RenderDX9::CreateResourceCPU(const ResourceHeader& settings)
 {
     skcore::COSAutoLock deviceLock(s_deviceLock);
-    boost::shared_ptr<IResTextureCPU> texture;
-    switch (settings.type) {
-    default:
+    // A texture settings record of either kind serves.
+    if (settings.type != rtTextureGPU && settings.type != rtTextureCPU)
         ThrowError(ecInvalidParameter);
-    }
+    boost::shared_ptr<DX9ResTextureCPU> texture(new DX9ResTextureCPU());
+    texture->SetSettings(_weakSelf, static_cast<const TextureSettings&>(settings));
     _resourcesCPU.push_back(texture);
     return texture;
 }
@@ -92,8 +101,8 @@ boost::shared_ptr<IResourceCPU> RenderDX9::CreateResourceCPU(const boost::shared
     skcore::COSAutoLock deviceLock(s_deviceLock);
     if (!source || source->GetType() != rtTextureGPU)
         ThrowError(ecInvalidParameter);
-    boost::shared_ptr<IResTextureCPU> texture;
-    ThrowError(ecInvalidParameter);
+    boost::shared_ptr<DX9ResTextureCPU> texture(new DX9ResTextureCPU());
+    texture->SetSettingsFrom(source);
     _resourcesCPU.push_back(texture);
     return texture;
 }

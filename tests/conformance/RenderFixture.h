@@ -8,7 +8,22 @@
 #include "PluginLibrary.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <memory>
+
+// The one Direct3D object of this interface that appeared while `create` ran.
+template <typename Create>
+IUnknown* CreatedBy(const char* interfaceName, Create create)
+{
+    const std::vector<IUnknown*> before = d3d9double::LiveObjectsOf(interfaceName);
+    create();
+    std::vector<IUnknown*> added;
+    for (IUnknown* object : d3d9double::LiveObjectsOf(interfaceName))
+        if (std::find(before.begin(), before.end(), object) == before.end())
+            added.push_back(object);
+    EXPECT_EQ(added.size(), 1u) << interfaceName;
+    return added.empty() ? nullptr : added[0];
+}
 
 class RenderFixture : public ::testing::Test {
 protected:

@@ -46,3 +46,35 @@ inline VeltraRender::BufferSettings SettingsOf(VeltraRender::IResource& buffer)
     buffer.GetSettings(settings);
     return settings;
 }
+
+inline VeltraRender::TextureSettings TextureOf(VeltraRender::ResourceType type, int width, int height,
+                                               uint32_t format = VeltraRender::pfColor0, int rowBytes = 0,
+                                               const void* data = nullptr)
+{
+    VeltraRender::TextureSettings settings;
+    settings.type = type;
+    settings.image.pixelWidth = width;
+    settings.image.pixelHeight = height;
+    settings.image.pixelFormat = format;
+    settings.image.rowBytes = rowBytes;
+    settings.data = data;
+    return settings;
+}
+
+inline boost::shared_ptr<VeltraRender::IResTextureGPU> CreateGpuTexture(VeltraRender::IRender& render, int width,
+                                                                        int height,
+                                                                        uint32_t format = VeltraRender::pfColor0,
+                                                                        int rowBytes = 0)
+{
+    return boost::dynamic_pointer_cast<VeltraRender::IResTextureGPU>(
+        render.CreateResourceGPU(TextureOf(VeltraRender::rtTextureGPU, width, height, format, rowBytes)));
+}
+
+inline boost::shared_ptr<VeltraRender::IResTextureCPU> CreateCpuTexture(VeltraRender::IRender& render, int width,
+                                                                        int height,
+                                                                        uint32_t format = VeltraRender::pfColor0,
+                                                                        const void* data = nullptr)
+{
+    return boost::dynamic_pointer_cast<VeltraRender::IResTextureCPU>(
+        render.CreateResourceCPU(TextureOf(VeltraRender::rtTextureCPU, width, height, format, 0, data)));
+}

@@ -1,0 +1,180 @@
+#include "DX9ResTextureGPU.h"
+
+#include "ErrorReporting.h"
+#include "RenderAccess.h"
+#include "TextureFormat.h"
+
+#include "../plugin/ModuleState.h"
+
+using namespace Veltra;
+using namespace VeltraRender;
+
+namespace {
+
+// Releases one Direct3D object of the texture; a failure inside Release is reported
+// and does not stop the release of the others.
+template <typename Interface>
+void ReleaseGuarded(Interface*& object, const void* owner, const wchar_t* notReleased, const wchar_t* caught)
+{
+    try {
+        ReleaseOwned(object, owner, notReleased);
+    } catch (...) {
+        object = nullptr;
+        LogAlways(LogError, caught, LogAddress(owner));
+    }
+}
+
+} // namespace
+
+DX9ResTextureGPU::DX9ResTextureGPU()
+{
+    _settings.reserved1 = 8;
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::DX9ResTextureGPU()\n", LogAddress(this));
+}
+
+DX9ResTextureGPU::~DX9ResTextureGPU()
+{
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::~DX9ResTextureGPU()\n", LogAddress(this));
+    // Without its render the texture cannot tell whether the device still exists, so it
+    // leaves the Direct3D objects alone.
+    if (GetState() != rsDestroyed && !_settings.render.expired()) {
+        try {
+            Destroy();
+        } catch (...) {
+            // Unbinding failed (no device any more): the objects go all the same.
+            ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Destroy() - BackBuffer Not Released, RefCount = %d\n");
+            ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::Destroy() - RenderSurface Not Released, RefCount = %d\n");
+            ReleaseOwned(_texOb, this, L"DX9ResTextureGPU(%X)::Destroy() - Texture Not Released, RefCount = %d\n");
+        }
+    }
+}
+
+void DX9ResTextureGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
+{
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::SetSettings()\n", LogAddress(this));
+    _settings = static_cast<const TextureSettings&>(settings);
+    _settings.type = rtTextureGPU;
+    _settings.render = render;
+    RenderAccess access(_settings.render);
+    _useEx = g_isD3D9Ex != 0;
+
+    const ImageDescriptor& image = _settings.image;
+    DXFailed(access.Device()->CreateTexture(static_cast<UINT>(image.GetInternalPixelWidth()),
+                                            static_cast<UINT>(image.pixelHeight), 1, GpuTextureUsage(image.pixelFormat),
+                                            static_cast<D3DFORMAT>(GetDX9Format(image.pixelFormat)), D3DPOOL_DEFAULT,
+                                            &_texOb, NULL),
+             L"device->CreateTexture(_settings.image.GetInternalPixelWidth(), _settings.image.pixelHeight,1, (_settings.image.pixelFormat == pfA8 ? D3DUSAGE_DYNAMIC : D3DUSAGE_RENDERTARGET), static_cast<D3DFORMAT>(GetDX9Format(_settings.image.pixelFormat)), D3DPOOL_DEFAULT, &_texOb,NULL)");
+    if (!_texOb)
+        ThrowError(ecOutOfMemory);
+    if (_settings.data)
+        SetTextureData(_settings.data);
+    SetState(rsReady);
+}
+
+void DX9ResTextureGPU::Select(uint32_t hardwareUnit)
+{
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::Select(%d)\n", LogAddress(this), static_cast<int>(hardwareUnit));
+    RequireState(*this, {rsReady, rsCreated, rsSelected});
+    if (!_texOb)
+        ThrowError(ecOutOfMemory);
+    RenderAccess access(_settings.render);
+    DXFailed(access.Device()->SetTexture(hardwareUnit, _texOb), L"device->SetTexture(hardwareUnit, _texOb)");
+    SetState(rsSelected);
+    ++_selectCount;
+}
+
+void DX9ResTextureGPU::Target(uint32_t unit)
+{
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::Target(%d)\n", LogAddress(this), static_cast<int>(unit));
+    RequireState(*this, {rsReady, rsCreated, rsTargeted});
+    if (!_texOb)
+        ThrowError(ecOutOfMemory);
+    RenderAccess access(_settings.render);
+    IDirect3DDevice9* device = access.Device();
+    SetState(rsTargeted);
+    if (++_targetCount > 1) {
+        // Nested: the render target saved by the first Target stays saved, so that the
+        // last DeSelect restores what was current before the texture became the target.
+        DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
+        return;
+    }
+    ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::Target() - RenderSurface Not Released, RefCount = %d\n");
+    ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Target() - BackBuffer Not Released, RefCount = %d\n");
+    DXFailed(_texOb->GetSurfaceLevel(0, &_textureRenderSurface), L"_texOb->GetSurfaceLevel(0,&_textureRenderSurface)");
+    DXFailed(device->GetRenderTarget(0, &_originalBackBuffer), L"device->GetRenderTarget(0,&_originalBackBuffer)");
+    if (_textureRenderSurface)
+        DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
+}
+
+void DX9ResTextureGPU::DeSelect(uint32_t hardwareUnit)
+{
+    const ResourceState state = GetState();
+    if (state == rsSelected) {
+        LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::DeSelect(%d)\n", LogAddress(this), static_cast<int>(hardwareUnit));
+        RenderAccess access(_settings.render);
+        if (_selectCount > 0)
+            --_selectCount;
+        DXFailed(access.Device()->SetTexture(hardwareUnit, NULL), L"device->SetTexture(hardwareUnit, NULL)");
+        if (_selectCount == 0)
+            SetState(rsReady);
+    } else if (state == rsTargeted) {
+        LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::DeSelect(%d) (target)\n", LogAddress(this),
+                    static_cast<int>(hardwareUnit));
+        if (_targetCount > 1) {
+            --_targetCount;
+            return;
+        }
+        RenderAccess access(_settings.render);
+        if (_originalBackBuffer) {
+            DXFailed(access.Device()->SetRenderTarget(0, _originalBackBuffer), L"device->SetRenderTarget(0,_originalBackBuffer)");
+            ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::DeSelect() - BackBuffer Not Released, RefCount = %d\n");
+        }
+        ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::DeSelect() - RenderSurface Not Released, RefCount = %d\n");
+        _targetCount = 0;
+        SetState(rsReady);
+    }
+}
+
+IDirect3DSurface9* DX9ResTextureGPU::GetDeviceInterface()
+{
+    if (!_texOb)
+        return nullptr;
+    try {
+        IDirect3DSurface9* surface = nullptr;
+        _texOb->GetSurfaceLevel(0, &surface);
+        return surface;
+    } catch (...) {
+        LogAlways(LogError, L"DX9ResTextureGPU(%X)::GetDeviceInterface() - caught exception\n", LogAddress(this));
+        return nullptr;
+    }
+}
+
+bool DX9ResTextureGPU::MatchesImage(const ImageDescriptor& image)
+{
+    return SameImage(image, _settings.image);
+}
+
+void DX9ResTextureGPU::SetImageExtras(uint32_t first, uint32_t second, uint32_t third, bool flag)
+{
+    SetExtras(_settings.image, first, second, third, flag);
+}
+
+void DX9ResTextureGPU::Destroy()
+{
+    const ResourceState state = GetState();
+    // A target nested several times is restored at once: the saved render target
+    // goes back before the surfaces are released.
+    if (state == rsTargeted)
+        _targetCount = 1;
+    if (state == rsSelected || state == rsTargeted)
+        DeSelect(0);
+    ReleaseGuarded(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Destroy() - BackBuffer Not Released, RefCount = %d\n",
+                   L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing original back buffer\n");
+    ReleaseGuarded(_textureRenderSurface, this,
+                   L"DX9ResTextureGPU(%X)::Destroy() - RenderSurface Not Released, RefCount = %d\n",
+                   L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture render surface\n");
+    ReleaseGuarded(_texOb, this, L"DX9ResTextureGPU(%X)::Destroy() - Texture Not Released, RefCount = %d\n",
+                   L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture object\n");
+    LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::Destroy()\n", LogAddress(this));
+    SetState(rsDestroyed);
+}
