@@ -20,3 +20,6 @@ target_include_directories(veltra_boost SYSTEM INTERFACE ${VELTRA_THIRD_PARTY_IN
 # NVIDIA's Cg runtime header (the Cg toolkit, Debian non-free); the same header
 # serves the Windows build, where it declares the __cdecl entry points of cg.dll.
 veltra_link_system_headers(Cg)
+
+# stb's single-file image readers and writers (PNG for test artifacts and the host).
+veltra_link_system_headers(stb)

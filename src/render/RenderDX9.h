@@ -71,6 +71,12 @@ public:
 private:
     void CreateSwapChain();
     void CreateDefaultQuad();
+    // Sorts the selected vertex buffers into streams and binds them with the index
+    // buffer; answers the draw's vertex declaration, which the caller releases.
+    IDirect3DVertexDeclaration9* PrepareStreams(const wchar_t* streamSourceText);
+    // False, with a level-1 line, when there is no shared device to draw with.
+    bool DeviceForDrawing(const wchar_t* operation);
+    void SelectEye(uint32_t eye);
     void DestroyRegisteredObjects();
 
     VeltraRender::RenderSettings _settings;

@@ -16,13 +16,4 @@ namespace {
 
 } // namespace
 
-void RenderDX9::SelectResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }
-void RenderDX9::TargetResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }
-void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU>, uint32_t) { NotAvailable(); }
-void RenderDX9::SelectState(boost::shared_ptr<IState>, int32_t) { NotAvailable(); }
-void RenderDX9::Draw() { NotAvailable(); }
-void RenderDX9::DrawQuad() { NotAvailable(); }
-void RenderDX9::Clear(uint8_t) { NotAvailable(); }
-bool RenderDX9::Flush(bool) { return false; }
-bool RenderDX9::DisplayBuffer(boost::shared_ptr<IResourceGPU>, uint32_t) { return false; }
 void RenderDX9::StampStereoSignature(boost::shared_ptr<IResourceGPU>) { NotAvailable(); }

@@ -114,10 +114,7 @@ TEST_F(ShaderTest, FailuresFallBackOnceToTheErrorPrograms)
          L"Cg Error: 1 in \n"},
         {"assembler", [] { cgdouble::SetProgramString(CG_PROFILE_VS_3_0, "vs_3_0\nnot an instruction\n"); }, L""},
         {"Direct3D shader",
-         [] {
-             const unsigned next = d3d9double::CountCalls("IDirect3DDevice9::CreatePixelShader") + 1;
-             d3d9double::SetResult("IDirect3DDevice9::CreatePixelShader", E_FAIL, next, 1);
-         },
+         [] { d3d9double::SetNextResults("IDirect3DDevice9::CreatePixelShader", E_FAIL); },
          L""},
     };
     boost::shared_ptr<IRender> render = NewInitializedRender();

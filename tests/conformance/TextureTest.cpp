@@ -207,8 +207,7 @@ TEST_F(TextureTest, CopyOfAGpuTextureWhoseTextureCannotBeMade)
     boost::shared_ptr<IRender> render = NewInitializedRender();
     boost::shared_ptr<IResTextureGPU> gpu = CreateGpuTexture(*render, 8, 8);
     gpu->SetTag(42);
-    const unsigned next = static_cast<unsigned>(d3d9double::CountCalls("IDirect3DDevice9::CreateTexture")) + 1;
-    d3d9double::SetResult("IDirect3DDevice9::CreateTexture", D3DERR_OUTOFVIDEOMEMORY, next, 1);
+    d3d9double::SetNextResults("IDirect3DDevice9::CreateTexture", D3DERR_OUTOFVIDEOMEMORY);
     boost::shared_ptr<IResourceCPU> copy = render->CreateResourceCPU(boost::shared_ptr<IResource>(gpu));
     boost::shared_ptr<IResTextureCPU> cpu = boost::dynamic_pointer_cast<IResTextureCPU>(copy);
     TextureSettings settings;

@@ -483,6 +483,12 @@ void SetResult(const std::string& method, HRESULT result, unsigned first, unsign
     S().scripts.push_back({method, result, first, count});
 }
 
+void SetNextResults(const std::string& method, HRESULT result, unsigned count)
+{
+    auto lock = Lock();
+    S().scripts.push_back({method, result, S().numbers[method] + 1, count});
+}
+
 std::vector<Call> Calls()
 {
     auto lock = Lock();

@@ -52,6 +52,8 @@ D3D9DOUBLE_API void SetCreate9ExResult(HRESULT result);  // a failure leaves the
 // AddRef and Release always answer the real count.
 D3D9DOUBLE_API void SetResult(
     const std::string& method, HRESULT result, unsigned first = 1, unsigned count = UINT_MAX);
+// The next `count` calls of `method`, counted from now, answer `result`.
+D3D9DOUBLE_API void SetNextResults(const std::string& method, HRESULT result, unsigned count = 1);
 
 D3D9DOUBLE_API std::vector<Call> Calls();
 D3D9DOUBLE_API std::vector<Call> CallsTo(const std::string& method);
@@ -73,8 +75,8 @@ D3D9DOUBLE_API DWORD DeviceBehaviorFlags();
 // Shader constant register `reg` as the last write left it (zero after Reset).
 D3D9DOUBLE_API std::array<float, 4> VertexConstant(UINT reg);
 D3D9DOUBLE_API std::array<float, 4> PixelConstant(UINT reg);
-// The elements a vertex declaration was created with, up to D3DDECL_END (excluded); null
-// if `declaration` is not a live declaration of the double.
-D3D9DOUBLE_API const std::vector<D3DVERTEXELEMENT9>* DeclarationElements(const void* declaration);
+// The elements (up to D3DDECL_END) of every vertex declaration created since Reset,
+// in order; kept after the declarations are released.
+D3D9DOUBLE_API std::vector<std::vector<D3DVERTEXELEMENT9>> Declarations();
 
 }  // namespace d3d9double

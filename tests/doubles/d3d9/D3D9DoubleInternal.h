@@ -125,6 +125,7 @@ struct Settings {
     // Shader constant registers, as the last SetVertex/PixelShaderConstantF left them.
     std::array<float, 4 * 256> vertexConstants;
     std::array<float, 4 * 256> pixelConstants;
+    std::vector<std::vector<D3DVERTEXELEMENT9>> declarations;
 };
 Settings& Current();
 

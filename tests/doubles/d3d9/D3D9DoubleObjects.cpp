@@ -585,6 +585,7 @@ HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(
     auto* declaration = Make<Declaration>(Type::Declaration, false, self);
     for (int i = 0; i < MAXD3DDECLLENGTH && elements[i].Stream != 0xFF; ++i)
         declaration->elements.push_back(elements[i]);
+    Current().declarations.push_back(declaration->elements);
     Put(out, declaration);
     return hr;
 }
@@ -798,12 +799,10 @@ std::vector<Override> HandWritten()
 
 }  // namespace detail
 
-const std::vector<D3DVERTEXELEMENT9>* DeclarationElements(const void* declaration)
+std::vector<std::vector<D3DVERTEXELEMENT9>> Declarations()
 {
     auto lock = detail::Lock();
-    if (!detail::IsLive(declaration, detail::Type::Declaration))
-        return nullptr;
-    return &detail::As<detail::Declaration>(declaration)->elements;
+    return detail::Current().declarations;
 }
 
 }  // namespace d3d9double

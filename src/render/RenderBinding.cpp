@@ -1,0 +1,109 @@
+// Binding resources and states for the next draw. The render remembers what is
+// bound (strong references) so that a draw can assemble its streams and a state can
+// compare itself with the one it replaces. Everything here runs under s_renderLock.
+
+#include "RenderDX9.h"
+
+#include "../host/Log.h"
+#include "../plugin/ModuleState.h"
+#include "../resources/DX9ResBufferGPU.h"
+
+#include <VeltraRender/TextureSettings.h>
+
+using namespace Veltra;
+using namespace VeltraRender;
+
+void RenderDX9::SelectResource(boost::shared_ptr<IResourceGPU> resource, uint32_t hardwareUnit)
+{
+    skcore::COSAutoLock renderLock(s_renderLock);
+    if (!resource) {
+        LogIfActive(LogError, L"RenderDX9::SelectResource() - resource is null\n");
+        return;
+    }
+    resource->Select(hardwareUnit);
+    switch (resource->GetType()) {
+    case rtBufferGPU: {
+        BufferSettings settings;
+        resource->GetSettings(settings);
+        if (settings.kind == bkIndices) {
+            _currentIndexBuffer = resource;
+        } else if (boost::shared_ptr<DX9ResBufferGPU> buffer = boost::dynamic_pointer_cast<DX9ResBufferGPU>(resource)) {
+            _currentBufferData.push_back(BufferRecord{buffer, buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit))});
+        }
+        break;
+    }
+    case rtShaderGPU:
+        _currentShader = resource;
+        break;
+    default:
+        break;  // textures bind themselves to their sampler; render targets come through TargetResource
+    }
+}
+
+void RenderDX9::TargetResource(boost::shared_ptr<IResourceGPU> target, uint32_t unit)
+{
+    skcore::COSAutoLock renderLock(s_renderLock);
+    if (target) {
+        target->Target(unit);
+        _currentRenderTarget = target;
+        TextureSettings settings;
+        target->GetSettings(settings);
+        D3DVIEWPORT9 viewport;
+        viewport.X = 0;
+        viewport.Y = 0;
+        viewport.Width = static_cast<DWORD>(settings.image.GetInternalPixelWidth());
+        viewport.Height = static_cast<DWORD>(settings.image.pixelHeight);
+        viewport.MinZ = 0.0f;
+        viewport.MaxZ = 1.0f;
+        if (cg_pd3dDevice)
+            cg_pd3dDevice->SetViewport(&viewport);  // a viewport the target cannot take is Direct3D's to refuse
+    }
+    if (_pendingClearMask != 0) {
+        Clear(_pendingClearMask);
+        _pendingClearMask = 0;
+    }
+}
+
+void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU> resource, uint32_t hardwareUnit)
+{
+    skcore::COSAutoLock renderLock(s_renderLock);
+    if (!resource) {
+        LogIfActive(LogError, L"RenderDX9::DeSelectResource() - resource is null\n");
+        return;
+    }
+    resource->DeSelect(hardwareUnit);
+    if (resource->GetType() != rtBufferGPU)
+        return;
+    // Only vertex buffers have records: an index buffer's element would be all zeros,
+    // which reads as a position element and would take another buffer's record.
+    boost::shared_ptr<DX9ResBufferGPU> buffer = boost::dynamic_pointer_cast<DX9ResBufferGPU>(resource);
+    BufferSettings settings;
+    resource->GetSettings(settings);
+    if (!buffer || settings.kind == bkIndices)
+        return;
+    const D3DVERTEXELEMENT9 element = buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit));
+    for (auto record = _currentBufferData.begin(); record != _currentBufferData.end(); ++record) {
+        if (record->element.Usage == element.Usage && record->element.UsageIndex == static_cast<BYTE>(hardwareUnit)) {
+            _currentBufferData.erase(record);
+            break;
+        }
+    }
+}
+
+void RenderDX9::SelectState(boost::shared_ptr<IState> state, int32_t unit)
+{
+    skcore::COSAutoLock renderLock(s_renderLock);
+    if (!state) {
+        LogIfActive(LogError, L"RenderDX9::SelectState() - state is null\n");
+        return;
+    }
+    const int32_t row = static_cast<int32_t>(state->GetType()) - rtStateRaster;
+    if (unit < 0 || unit >= 8 || row < 0 || row >= 5) {
+        LogAlways(LogError, L"RenderDX9::SelectState() - unit %d of state type %d is outside the table: not selected\n",
+                  unit, static_cast<int>(state->GetType()));
+        return;
+    }
+    boost::shared_ptr<IState>& current = _currentStates[row][unit];
+    state->Select(current, static_cast<uint32_t>(unit));
+    current = state;
+}
