@@ -10,5 +10,6 @@
 #include "ResourceHeader.h"
 #include "ShaderSettings.h"
 #include "ShaderValue.h"
+#include "StateSettings.h"
 #include "TextureSettings.h"
 #include "VeltraException.h"

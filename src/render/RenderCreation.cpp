@@ -12,6 +12,11 @@
 #include "../resources/DX9ResTextureCPU.h"
 #include "../resources/DX9ResTextureGPU.h"
 #include "../resources/ResourceCommon.h"
+#include "../states/DX9StateBlend.h"
+#include "../states/DX9StateDepth.h"
+#include "../states/DX9StateRaster.h"
+#include "../states/DX9StateStencil.h"
+#include "../states/DX9StateTexture.h"
 
 #include <VeltraRender/BufferSettings.h>
 
@@ -76,6 +81,21 @@ boost::shared_ptr<IState> RenderDX9::CreateState(const ResourceHeader& settings)
     skcore::COSAutoLock deviceLock(s_deviceLock);
     boost::shared_ptr<IState> state;
     switch (settings.type) {
+    case rtStateRaster:
+        state = boost::shared_ptr<DX9StateRaster>(new DX9StateRaster());
+        break;
+    case rtStateDepth:
+        state = boost::shared_ptr<DX9StateDepth>(new DX9StateDepth());
+        break;
+    case rtStateStencil:
+        state = boost::shared_ptr<DX9StateStencil>(new DX9StateStencil());
+        break;
+    case rtStateBlend:
+        state = boost::shared_ptr<DX9StateBlend>(new DX9StateBlend());
+        break;
+    case rtStateTexture:
+        state = boost::shared_ptr<DX9StateTexture>(new DX9StateTexture());
+        break;
     default:
         ThrowError(ecInvalidParameter);
     }

@@ -5,11 +5,10 @@
 #include "DX9ResShaderGPU.h"
 
 #include "ErrorReporting.h"
+#include "NumericConversions.h"
 #include "RenderAccess.h"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 using namespace Veltra;
 using namespace VeltraRender;
@@ -22,19 +21,6 @@ T PayloadAs(const ShaderValue& value)
     T result;
     std::memcpy(&result, value.payload, sizeof result);
     return result;
-}
-
-// A double truncated toward zero; out-of-range values saturate and NaN gives 0,
-// where a plain conversion would be undefined.
-int32_t TruncateToInt(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= 2147483647.0)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0)
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
 }
 
 float ScalarAsFloat(const ShaderValue& value)
@@ -59,9 +45,9 @@ int32_t ScalarAsInt(const ShaderValue& value)
 {
     switch (value.tag) {
     case svFloat:
-        return TruncateToInt(PayloadAs<float>(value));
+        return TruncateToInt32(PayloadAs<float>(value));
     case svDouble:
-        return TruncateToInt(PayloadAs<double>(value));
+        return TruncateToInt32(PayloadAs<double>(value));
     case svInt16:
         return PayloadAs<int16_t>(value);
     case svInt32:

@@ -2,89 +2,15 @@
 // with a Cg shader sampling an uploaded texture, a host mesh, deferred clears, and
 // frames presented into host windows.
 
-#include "HostWindow.h"
-#include "LogCapture.h"
 #include "Pattern.h"
 #include "PngFile.h"
-#include "PluginLibrary.h"
-#include "Resources.h"
+#include "RealFixture.h"
 #include "X11Capture.h"
 
-#include <d3d9.h>
-#include <gtest/gtest.h>
 
 using namespace VeltraRender;
 
-namespace {
-
-const char* const QuadVertexShader = R"(
-uniform float4x4 ModelViewProjection;
-struct Output { float4 position : POSITION; float2 uv : TEXCOORD0; };
-Output main(float4 position : POSITION)
-{
-    Output output;
-    output.position = mul(position, ModelViewProjection);
-    output.uv = float2(position.x + 0.5, 0.5 - position.y);
-    return output;
-}
-)";
-const char* const SamplingPixelShader = R"(
-uniform sampler2D image;
-float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv); }
-)";
-
-class RealDrawingTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        render = plugin.CreateRender();
-        RenderSettings settings = OffscreenSettings(64, 48);
-        settings.window = window.Handle();
-        ASSERT_TRUE(InitializeRender(render, settings));
-        device = render->GetDevice();
-        device->GetDirect3D(&direct3D);
-        // What the host's raster and depth states would say: no culling, no depth test.
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        log.Clear();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(log.Count(L"DirectX Error"), 0u) << log.Dump();
-        EXPECT_TRUE(render->Shutdown());
-        EXPECT_EQ(direct3D->Release(), 0u) << "nothing of Direct3D left";
-    }
-
-    boost::shared_ptr<IResShaderGPU> Shader(const char* vertex, const char* pixel)
-    {
-        ShaderSettings settings;
-        settings.vertexShaderCode = vertex;
-        settings.pixelShaderCode = pixel;
-        return boost::dynamic_pointer_cast<IResShaderGPU>(render->CreateResourceGPU(settings));
-    }
-
-    // Reads a texture back and answers its pixel at (x, y).
-    std::vector<uint32_t> ReadBack(const boost::shared_ptr<IResTextureGPU>& texture, int width, int height)
-    {
-        boost::shared_ptr<IResTextureCPU> readBack = CreateCpuTexture(*render, width, height);
-        render->TransferResource(texture, readBack);
-        const LockedMemory locked = render->LockResource(readBack);
-        std::vector<uint32_t> pixels(width * height);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(&pixels[y * width], static_cast<const uint8_t*>(locked.bits) + y * locked.pitch, width * 4);
-        render->UnlockResource(readBack);
-        return pixels;
-    }
-
-    LogCapture log;
-    PluginLibrary plugin;
-    HostWindow window{64, 48};
-    boost::shared_ptr<IRender> render;
-    IDirect3DDevice9* device = nullptr;
-    IDirect3D9* direct3D = nullptr;
-};
-
-} // namespace
+using RealDrawingTest = RealFixture;
 
 TEST_F(RealDrawingTest, DefaultQuadMapsEachTexelOntoItsPixel)
 {
@@ -167,6 +93,7 @@ TEST_F(RealDrawingTest, ClearsFollowTheTargetsColourFlagAndRunDeferred)
     ASSERT_TRUE(InitializeRender(render, settings));
     EXPECT_EQ(direct3D->Release(), 0u) << "Initialize again made the only render's device anew";
     render->GetDevice()->GetDirect3D(&direct3D);
+    SelectHostStates();
     boost::shared_ptr<IResTextureGPU> orange = patterned();
     render->TargetResource(orange, 0);
     render->Clear(0x06);
@@ -245,9 +172,11 @@ TEST_F(RealDrawingTest, CompositedFrame)
     render->DrawQuad();
     render->DeSelectResource(background, 0);
     render->SelectResource(tinted, 0);
-    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    RasterSettings wireframe;
+    wireframe.fillMode = fmWireframe;
+    render->SelectState(render->CreateState(wireframe), 0);
     render->DrawQuad();
-    device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    SelectHostStates();
     render->DeSelectResource(tinted, 0);
     render->DeSelectResource(frame, 0);
 
