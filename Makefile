@@ -1,11 +1,12 @@
 # One-step commands. Each installs what is missing (Debian packages, as root) first.
+#   make demo    build, and render the built-in default scene with the plug-in to a PNG
 #   make test    build everything and run every test program
 #   make build   build the plug-in, host services and tests into build/
 
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build test clean
+.PHONY: all setup configure build test demo clean
 
 all: build
 
@@ -20,6 +21,13 @@ build: configure
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The plug-in's main job: the reference host composites the default scene through it.
+demo: build
+	@mkdir -p $(BUILD_DIR)/demo
+	@VELTRA_DIST=$(CURDIR)/$(BUILD_DIR)/dist scripts/wine-run $(BUILD_DIR)/dist/veltra-host.exe render \
+		-o $(BUILD_DIR)/demo/default-scene.png >/dev/null
+	@echo "$(CURDIR)/$(BUILD_DIR)/demo/default-scene.png"
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -23,3 +23,6 @@ veltra_link_system_headers(Cg)
 
 # stb's single-file image readers and writers (PNG for test artifacts and the host).
 veltra_link_system_headers(stb)
+
+# JSON for the reference host's scene files.
+veltra_link_system_headers(nlohmann)

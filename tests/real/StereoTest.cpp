@@ -45,11 +45,8 @@ TEST_F(RealStereoTest, WithoutADriverAStereoRequestPresentsInMono)
     for (int shown = 0; shown < 2; ++shown)
         EXPECT_TRUE(render->DisplayBuffer(frame, 1));
     render->Flush(true);
-    HostWindow::PumpMessages();
-    POINT origin = {0, 0};
-    ClientToScreen(window.Handle(), &origin);
-    std::vector<uint32_t> shown(64 * 48);
-    ASSERT_EQ(X11Capture(origin.x, origin.y, 64, 48, shown.data()), 1);
+    const std::vector<uint32_t> shown = CaptureClientArea(window.Handle(), 64, 48);
+    ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown[20 * 64 + 30], 0xFF00FF00u) << "presented: the render is mono";
     EXPECT_EQ(log.Count(L" - triggering stereo 3D"), 0u);
     EXPECT_EQ(log.Count(L" - left eye"), 0u);

@@ -27,7 +27,11 @@ HostWindow::HostWindow(int width, int height, const wchar_t* title)
     RegisterHostWindowClass();
     RECT frame = {0, 0, width, height};
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    _window = CreateWindowExW(0, HostWindowClass, title, WS_OVERLAPPEDWINDOW, 0, 0, frame.right - frame.left,
+    // Test programs run side by side on one X display: each process puts its windows
+    // in a place of its own, so that what one of them reads off the screen is its own.
+    const int slot = static_cast<int>(GetCurrentProcessId() / 4 % 12);
+    const int left = 16 + slot % 4 * 300, top = 16 + slot / 4 * 320;
+    _window = CreateWindowExW(0, HostWindowClass, title, WS_OVERLAPPEDWINDOW, left, top, frame.right - frame.left,
                               frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!_window)
         throw std::runtime_error("host window could not be created");

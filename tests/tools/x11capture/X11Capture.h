@@ -20,4 +20,26 @@ __declspec(dllimport) int __cdecl X11Capture(int x, int y, int width, int height
 
 #ifdef __cplusplus
 }
+
+#include <windows.h>
+#include <cstdint>
+#include <vector>
+
+// What the display shows in a window's client area (width x height from its top-left
+// corner), with the window raised above the others first; empty when it cannot be read.
+inline std::vector<uint32_t> CaptureClientArea(HWND window, int width, int height)
+{
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (X11Capture(origin.x, origin.y, width, height, reinterpret_cast<unsigned int*>(pixels.data())) != 1)
+        pixels.clear();
+    return pixels;
+}
 #endif

@@ -1,0 +1,102 @@
+// The plug-in's own CPU cost per draw. The parent starts `veltra-host bench-cpu`, a
+// child process in which the plug-in's Direct3D is the do-nothing device in
+// null-device/ (see NullDeviceBinding.h): what is left on the clock is the plug-in's
+// own work and the call overhead.
+#include "Bench.h"
+
+#include "ChildProcess.h"
+#include "Commands.h"
+#include "HostErrors.h"
+#include "NullDeviceBinding.h"
+#include "PluginHost.h"
+#include "Timing.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace VeltraRender;
+
+namespace {
+
+const char* const NullAdapterName = "Null Direct3D device";
+
+boost::shared_ptr<IResourceGPU> Buffer(IRender& render, uint32_t kind, uint32_t components, int count, const void* data)
+{
+    BufferSettings settings;
+    settings.kind = kind;
+    settings.components = components;
+    settings.count = count;
+    settings.data = data;
+    return render.CreateResourceGPU(settings);
+}
+
+// The plug-in, with its d3d9.dll import bound to the do-nothing device.
+std::unique_ptr<PluginHost> LoadOnNullDevice()
+{
+    NullDeviceBinding binding;
+    return std::make_unique<PluginHost>();
+}
+
+} // namespace
+
+CpuCost MeasureCpuCost()
+{
+    wchar_t program[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH * 4);
+    const ChildResult child = RunChild(L"\"" + std::wstring(program) + L"\" bench-cpu", false);
+    const size_t start = child.output.find('{');
+    if (child.exitCode != 0 || start == std::string::npos)
+        throw HostFailure("the CPU-cost child process failed (exit code " + std::to_string(child.exitCode) +
+                          "): " + child.output);
+    const nlohmann::json result = nlohmann::json::parse(child.output.substr(start));
+    CpuCost cost;
+    cost.nanosecondsPerDraw = result.at("nanosecondsPerDraw").get<double>();
+    cost.batches = result.at("batches").get<int>();
+    cost.iterations = result.at("iterations").get<int>();
+    cost.adapter = result.at("adapter").get<std::string>();
+    return cost;
+}
+
+int RunBenchCpu(const Options& options)
+{
+    const std::unique_ptr<PluginHost> plugin = LoadOnNullDevice();
+    IRender& render = plugin->Start(nullptr, 64, 64);
+    RenderInfo info = {};
+    render.GetRenderInfo(&info);
+    const std::string adapter = TextOf(info.description);
+    if (adapter.find(NullAdapterName) == std::string::npos)
+        throw HostFailure("the plug-in did not bind to the do-nothing Direct3D in null-device/ (adapter: " + adapter +
+                          ")");
+
+    const float positions[] = {-0.5f, -0.5f, 0.5f, 0.5f, -0.5f, 0.5f, 0.0f, 0.5f, 0.5f};
+    const uint32_t indices[] = {0, 1, 2};
+    std::vector<double> nanoseconds;
+    {
+        boost::shared_ptr<IResourceGPU> vertices = Buffer(render, bkPositions, 3, 3, positions);
+        boost::shared_ptr<IResourceGPU> triangle = Buffer(render, bkIndices, 1, 3, indices);
+        auto draws = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                render.SelectResource(vertices, 0);
+                render.SelectResource(triangle, 0);
+                render.Draw();
+                render.DeSelectResource(vertices, 0);
+                render.DeSelectResource(triangle, 0);
+            }
+        };
+        draws(options.iterations / 10 + 1);  // warm caches and allocators
+        for (int batch = 0; batch < options.batches; ++batch) {
+            const double start = Now();
+            draws(options.iterations);
+            nanoseconds.push_back((Now() - start) * 1e9 / options.iterations);
+        }
+    }
+    plugin->Stop();
+    const nlohmann::json result = {{"nanosecondsPerDraw", Median(nanoseconds)}, {"batches", options.batches},
+                                   {"iterations", options.iterations}, {"adapter", adapter},
+                                   {"batchNanoseconds", nanoseconds}};
+    std::printf("%s\n", result.dump().c_str());
+    return ExitDone;
+}

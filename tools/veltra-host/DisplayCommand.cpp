@@ -1,0 +1,54 @@
+// `display`: presents the scene, animated, into a window of the host's through
+// DisplayBuffer, until the time or the number of frames is up or the window is closed.
+#include "Commands.h"
+#include "DisplayWindow.h"
+#include "HostErrors.h"
+#include "PluginCompositor.h"
+#include "PluginHost.h"
+#include "SceneSession.h"
+#include "Timing.h"
+
+#include <cstdio>
+
+namespace {
+
+const double DefaultSeconds = 10;
+// A scene of one frame still moves: its effects' time runs over this many frames.
+const int StillSceneLoop = 100;
+
+} // namespace
+
+int RunDisplay(const Options& options)
+{
+    const Scene scene = SceneFor(options);
+    const OutputSize size = OutputSizeFor(scene, options);
+    const int loop = options.frames > 1 ? options.frames : scene.frames > 1 ? scene.frames : StillSceneLoop;
+    const double seconds = options.seconds > 0 ? options.seconds : options.frames ? 0 : DefaultSeconds;
+
+    DisplayWindow window(size.width, size.height, "veltra-host: " + scene.name);
+    PluginHost plugin;
+    VeltraRender::IRender& render = plugin.Start(window.Handle(), size.width, size.height);
+    const FramePlan plan = PlanFor(scene, size, render);
+    int presented = 0;
+    const double start = Now();
+    {
+        PluginCompositor compositor(render, plan);
+        while (window.PumpMessages()) {
+            if (options.frames && presented >= options.frames)
+                break;
+            if (seconds > 0 && Now() - start >= seconds)
+                break;
+            compositor.UploadLiveSources();
+            compositor.Draw(FrameTime(presented % loop, loop, scene));
+            if (!render.DisplayBuffer(compositor.Frame(), 0))
+                throw HostFailure("DisplayBuffer showed nothing: the render has no swap chain for the window");
+            ++presented;
+        }
+        render.Flush(true);
+    }
+    const double elapsed = Now() - start;
+    std::printf("presented %d frames of %dx%d in %.2f s (%.1f frames per second)\n", presented, size.width,
+                size.height, elapsed, elapsed > 0 ? presented / elapsed : 0.0);
+    plugin.Stop();
+    return ExitDone;
+}

@@ -1,0 +1,70 @@
+#include "PluginHost.h"
+
+#include "HostErrors.h"
+#include "HostPaths.h"
+
+#include <cwchar>
+#include <vector>
+
+using namespace VeltraRender;
+
+PluginHost::PluginHost()
+{
+    _library = LoadLibraryW(L"VeltraRenderDirectX.dll");
+    if (!_library)
+        throw HostFailure("VeltraRenderDirectX.dll could not be loaded (error " + std::to_string(GetLastError()) +
+                          "); it belongs beside veltra-host.exe");
+    const VeltraRenderData* list =
+        reinterpret_cast<const VeltraRenderData*>(GetProcAddress(_library, RenderListExportName));
+    for (; list && (list->name || list->create); ++list)
+        if (list->name && std::wcscmp(list->name, L"RenderDX9") == 0)
+            _create = list->create;
+    if (!_create) {
+        FreeLibrary(_library);
+        throw HostFailure(std::string("VeltraRenderDirectX.dll has no RenderDX9 entry in ") + RenderListExportName);
+    }
+}
+
+PluginHost::~PluginHost()
+{
+    Stop();
+    FreeLibrary(_library);
+}
+
+IRender& PluginHost::Start(HWND window, int width, int height)
+{
+    _render = _create();
+    RenderSettings settings;
+    settings.window = window;
+    settings.width = width;
+    settings.height = height;
+    settings.pixelAspect = 1.0;
+    if (!_render || !_render->Initialize(boost::weak_ptr<IRender>(_render), settings)) {
+        _render.reset();
+        throw HostFailure("the plug-in's Initialize failed: no Direct3D 9 device (set VELTRA_LOG=293:0-5 to see why)");
+    }
+    // Direct3D culls the plug-in's quads by default and tests depth: no culling, no depth test.
+    _render->SelectState(_render->CreateState(RasterSettings()), 0);
+    _render->SelectState(_render->CreateState(DepthSettings()), 0);
+    return *_render;
+}
+
+void PluginHost::Stop()
+{
+    if (!_render)
+        return;
+    _render->Shutdown();
+    _render.reset();
+}
+
+std::string PluginHost::LibraryPath() const
+{
+    std::vector<wchar_t> path(MAX_PATH * 4);
+    const DWORD length = GetModuleFileNameW(_library, path.data(), static_cast<DWORD>(path.size()));
+    return Narrow(std::wstring(path.data(), length));
+}
+
+std::string TextOf(const wchar_t* text)
+{
+    return Narrow(text);
+}

@@ -1,0 +1,36 @@
+// The plug-in as a host loads it: VeltraRenderDirectX.dll by LoadLibrary, the
+// exported render list by name, the "RenderDX9" entry's factory; and one initialised
+// render, shut down before it is released and the library unloaded.
+#pragma once
+
+#include <VeltraRender/VeltraRender.h>
+
+#include <windows.h>
+
+#include <boost/shared_ptr.hpp>
+#include <string>
+
+class PluginHost {
+public:
+    // Throws HostFailure when the library, its list or the entry is missing.
+    PluginHost();
+    ~PluginHost();
+    PluginHost(const PluginHost&) = delete;
+    PluginHost& operator=(const PluginHost&) = delete;
+
+    // Creates and initialises the render; throws HostFailure when Initialize fails.
+    VeltraRender::IRender& Start(HWND window, int width, int height);
+    VeltraRender::IRender& Render() { return *_render; }
+    // Shuts the render down and releases it (the destructor does it too).
+    void Stop();
+
+    std::string LibraryPath() const;
+
+private:
+    HMODULE _library = nullptr;
+    VeltraRender::CreateRenderFunction _create = nullptr;
+    boost::shared_ptr<VeltraRender::IRender> _render;
+};
+
+// Wide text from the plug-in as UTF-8.
+std::string TextOf(const wchar_t* text);
