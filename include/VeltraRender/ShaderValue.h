@@ -105,16 +105,18 @@ private:
         tag = other.tag;
         size = other.size;
         std::memcpy(payload, other.payload, sizeof payload);
+        // Only a value that has a block or string gets a copy of it: a size without one
+        // describes nothing to copy (and may be anything).
         if (tag == svBlock) {
-            unsigned char* copy = size ? new unsigned char[size] : nullptr;
-            if (copy && other.Owned())
+            unsigned char* copy = size && other.Owned() ? new unsigned char[size] : nullptr;
+            if (copy)
                 std::memcpy(copy, other.Owned(), size);
             SetOwned(copy);
         } else if (tag == svString) {
-            wchar_t* copy = size ? new wchar_t[size] : nullptr;
+            const wchar_t* source = static_cast<const wchar_t*>(other.Owned());
+            wchar_t* copy = size && source ? new wchar_t[size] : nullptr;
             if (copy) {
-                const wchar_t* source = static_cast<const wchar_t*>(other.Owned());
-                std::wcsncpy(copy, source ? source : L"", size);
+                std::wcsncpy(copy, source, size);
                 copy[size - 1] = L'\0';
             }
             SetOwned(copy);

@@ -147,13 +147,23 @@ void RenderDX9::Clear(uint8_t clearMask)
 
 bool RenderDX9::Flush(bool wait)
 {
+    // No frame takes this long: a GPU that has not passed the event by then has hung,
+    // and the host's thread is given back rather than held forever.
+    const ULONGLONG WaitLimitMilliseconds = 5000;
     IDirect3DQuery9* query = g_eventQuery;
     if (!query)
         return false;
     query->Issue(D3DISSUE_END);
     // GetData with the flush flag submits the queued commands; waiting polls without
     // sleeping until the GPU has passed the event.
-    while (query->GetData(NULL, 0, D3DGETDATA_FLUSH) == S_FALSE && wait)
+    const ULONGLONG deadline = GetTickCount64() + WaitLimitMilliseconds;
+    while (query->GetData(NULL, 0, D3DGETDATA_FLUSH) == S_FALSE && wait) {
+        if (GetTickCount64() > deadline) {
+            LogAlways(LogError, L"RenderDX9(%X)::Flush() - the GPU did not finish within %u ms: stopped waiting\n",
+                      LogAddress(this), static_cast<unsigned int>(WaitLimitMilliseconds));
+            return false;
+        }
         SwitchToThread();  // a yield, not a sleep: the GPU may be a thread of this machine
+    }
     return true;
 }

@@ -51,6 +51,10 @@ void StartRenderGeneration()
 void EndRenderGeneration()
 {
     LogIfActive(LogTrace, L" - usecount is 0, doing full shutdown\n");
+    // What a failed device creation left behind can no longer be joined by anyone. It
+    // goes before the stereo controller (its handle) and before the window class (the
+    // window's procedure).
+    ReleaseFailedCreation();
     if (g_pStereo) {
         if (g_pStereo->useCount > 0)
             g_pStereo->useCount -= 1;
@@ -59,10 +63,6 @@ void EndRenderGeneration()
             g_pStereo = nullptr;
         }
     }
-    // What a failed device creation left behind can no longer be joined by anyone;
-    // the window must go before its class (and its window procedure) does.
-    if (g_hHiddenWnd && !cg_pd3dDevice)
-        ReleaseDirect3DAndWindow();
     UnregisterRenderWindowClass();
     if (g_loggerStarted != 0) {
         g_loggerStarted -= 1;
@@ -111,7 +111,7 @@ bool RenderDX9::Initialize(boost::weak_ptr<IRender> self, RenderSettings& settin
         // join a device that is not there.
         LogAlways(LogError, L"RenderDX9(%X)::Initialize() - no shared device after a failed creation, creating it again\n",
                   LogAddress(this));
-        ReleaseDirect3DAndWindow();
+        ReleaseFailedCreation();
     }
     if (!g_hHiddenWnd && !CreateSharedDevice(_settings))
         return false;

@@ -20,6 +20,9 @@ const DWORD SoftwareDeviceBehaviour =
 const DWORD PixelShader20 = 0xFFFF0200;
 const DWORD PS20AllCaps = 0x1F;  // swizzle, gradients, predication, no dependent-read and no instruction limits
 
+// True once a creation has passed every check, until the device is released.
+bool s_creationComplete = false;
+
 void FillPresentParameters(const VeltraRender::RenderSettings& settings)
 {
     g_d3dpp = D3DPRESENT_PARAMETERS();
@@ -124,6 +127,7 @@ void ChooseDepthStencilFormat()
 bool CreateSharedDevice(const VeltraRender::RenderSettings& settings)
 {
     LogIfActive(LogTrace, L"- Creating shared device\n");
+    s_creationComplete = false;
     g_renderInfo.stereoReady = g_pStereo && g_pStereo->stereoAvailable && g_pStereo->stereoEnabled;
 
     g_hHiddenWnd = CreateHiddenWindow();
@@ -157,6 +161,7 @@ bool CreateSharedDevice(const VeltraRender::RenderSettings& settings)
     DXFailed(cg_pd3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE),
              L"cg_pd3dDevice->SetRenderState(D3DRS_LIGHTING, FALSE)");
     LogIfActive(LogTrace, L"- Finished Creating shared device\n");
+    s_creationComplete = true;
     return true;
 }
 
@@ -189,6 +194,7 @@ bool SharedDeviceCanRender()
 
 void ReleaseDirect3DAndWindow()
 {
+    s_creationComplete = false;
     if (g_pd3dDeviceEx) {
         g_pd3dDeviceEx->Release();
     } else if (cg_pd3dDevice) {
@@ -208,6 +214,21 @@ void ReleaseDirect3DAndWindow()
         DestroyHiddenWindow(g_hHiddenWnd);
         g_hHiddenWnd = nullptr;
     }
+}
+
+void ReleaseFailedCreation()
+{
+    if (!g_hHiddenWnd || s_creationComplete)
+        return;
+    if (g_eventQuery) {
+        g_eventQuery->Release();
+        g_eventQuery = nullptr;
+    }
+    if (g_stereoHandle) {
+        NVidiaStereo::DestroyHandle();
+        g_stereoHandle = nullptr;
+    }
+    ReleaseDirect3DAndWindow();
 }
 
 bool ReleaseSharedDevice(const void* render)

@@ -22,5 +22,9 @@ bool SharedDeviceCanRender();
 // device; `render` is the caller, for the log lines.
 bool ReleaseSharedDevice(const void* render);
 
-// Releases whatever a failed creation left behind (Direct3D object, device, window).
+// Releases whatever a failed creation left behind (stereo handle, device, Direct3D
+// object, window); nothing when the shared device passed its checks.
+void ReleaseFailedCreation();
+
+// Releases the device, the Direct3D object and the hidden window, as they are.
 void ReleaseDirect3DAndWindow();

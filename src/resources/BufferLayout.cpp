@@ -14,10 +14,11 @@ uint32_t DX9ResBufferGPU::GetSizeElement() const
     return 4 * ComponentCount(_settings.components);
 }
 
-uint32_t DX9ResBufferGPU::DataSize() const
+uint64_t DX9ResBufferGPU::DataSize() const
 {
-    // 32-bit arithmetic, as Direct3D's sizes are.
-    return static_cast<uint32_t>(_settings.count) * ComponentCount(_settings.components) * 4u;
+    // Worked out in 64 bits: a count whose bytes do not fit Direct3D's 32-bit sizes must
+    // not wrap into a small buffer that the caller's data would overrun.
+    return _settings.count > 0 ? static_cast<uint64_t>(_settings.count) * ComponentCount(_settings.components) * 4u : 0u;
 }
 
 DWORD DX9ResBufferGPU::GetFVF() const

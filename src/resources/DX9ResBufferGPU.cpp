@@ -14,7 +14,7 @@ DX9ResBufferGPU::~DX9ResBufferGPU()
 {
     // Without its render the buffer cannot tell whether the device still exists,
     // so it leaves the Direct3D objects alone.
-    if (GetState() != rsDestroyed && !_settings.render.expired())
+    if ((GetState() != rsDestroyed || _buffer || _indexbuffer) && !_settings.render.expired())
         Destroy();
     delete[] _stagingIndices;
 }
@@ -28,8 +28,14 @@ void DX9ResBufferGPU::SetSettings(boost::weak_ptr<IRender> render, const Resourc
     _use16BitIndices = g_use16BitIndices != 0;
     if (_settings.elementBytes == 0)
         _settings.elementBytes = GetSizeElement();
-    const uint32_t dataSize = DataSize();
+    const uint64_t bytes = DataSize();
     IDirect3DDevice9* device = access.Device();
+    if (bytes > UINT32_MAX) {
+        LogAlways(LogError, L"DX9ResBufferGPU(%X)::SetSettings() - %d elements do not fit in a Direct3D buffer: none made\n",
+                  LogAddress(this), _settings.count);
+        return;
+    }
+    const UINT dataSize = static_cast<UINT>(bytes);
 
     switch (_settings.kind) {
     case bkPositions:
@@ -73,7 +79,8 @@ LockedMemory& DX9ResBufferGPU::Lock(LockedMemory& buffer)
         if (_indexbuffer)
             DXFailed(_indexbuffer->Lock(0, 0, reinterpret_cast<void**>(&_tempUShortBuffer), 0),
                      L"_indexbuffer->Lock(0, 0, reinterpret_cast<void**>(&_tempUShortBuffer), 0)");
-        if (_settings.count > 0) {
+        // Staging only for an index buffer that is there to take the indices.
+        if (_tempUShortBuffer && _settings.count > 0) {
             _stagingIndices = new uint32_t[static_cast<size_t>(_settings.count)];
             buffer.bits = _stagingIndices;
         }
@@ -110,8 +117,8 @@ void DX9ResBufferGPU::Unlock()
 uint64_t DX9ResBufferGPU::WritableBytes() const
 {
     if (HoldsStagedIndices())
-        return _settings.count > 0 ? static_cast<uint64_t>(_settings.count) * 4u : 0u;
-    return DataSize();
+        return _stagingIndices ? static_cast<uint64_t>(_settings.count) * 4u : 0u;
+    return _buffer || _indexbuffer ? DataSize() : 0u;
 }
 
 void DX9ResBufferGPU::SetBufferData(const void* data, uint32_t size, uint32_t offset)
@@ -119,7 +126,7 @@ void DX9ResBufferGPU::SetBufferData(const void* data, uint32_t size, uint32_t of
     LockedMemory locked;
     Lock(locked);
     if (size == 0)
-        size = DataSize();
+        size = static_cast<uint32_t>(WritableBytes() > UINT32_MAX ? UINT32_MAX : WritableBytes());
     if (locked.bits) {
         if (!data)
             LogAlways(LogError, L"DX9ResBufferGPU(%X)::SetBufferData() - no data: nothing copied\n", LogAddress(this));

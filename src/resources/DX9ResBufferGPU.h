@@ -38,7 +38,8 @@ public:
 private:
     bool IsIndexBuffer() const { return _settings.kind == VeltraRender::bkIndices; }
     bool HoldsStagedIndices() const { return IsIndexBuffer() && _use16BitIndices; }
-    uint32_t DataSize() const;
+    // Bytes of the caller's 32-bit data: 0 for a count of 0 or less.
+    uint64_t DataSize() const;
     // Bytes the caller may write through the memory that Lock hands out.
     uint64_t WritableBytes() const;
 

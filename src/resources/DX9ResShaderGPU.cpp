@@ -56,15 +56,9 @@ DX9ResShaderGPU::DX9ResShaderGPU()
 
 DX9ResShaderGPU::~DX9ResShaderGPU()
 {
-    if (GetState() != rsDestroyed) {
-        // A selected shader whose render is gone cannot unbind itself; its programs
-        // are released all the same rather than letting the error out of a destructor.
-        try {
-            Destroy();
-        } catch (...) {
-            ReleasePrograms();
-        }
-    }
+    const bool holdsPrograms = _vertexProgram || _pixelProgram || _cgVertexProgram || _cgPixelProgram;
+    if (GetState() != rsDestroyed || holdsPrograms)
+        Destroy();
     std::lock_guard<std::mutex> lock(s_contextMutex);
     if (g_contextUsers != 0)
         --g_contextUsers;
@@ -207,8 +201,15 @@ void DX9ResShaderGPU::TransferTo(boost::shared_ptr<IResource>)
 
 void DX9ResShaderGPU::Destroy()
 {
-    if (GetState() == rsSelected)
-        DeSelect(0);
+    if (GetState() == rsSelected) {
+        // Without its render (a render destroyed with the shader still bound) the
+        // programs cannot be unbound, but they are released all the same.
+        try {
+            DeSelect(0);
+        } catch (const boost::bad_weak_ptr&) {
+        } catch (const VeltraException&) {
+        }
+    }
     ReleasePrograms();
     SetState(rsDestroyed);
 }

@@ -19,7 +19,8 @@ DX9ResTextureCPU::DX9ResTextureCPU()
 
 DX9ResTextureCPU::~DX9ResTextureCPU()
 {
-    if (GetState() != rsDestroyed && !_settings.render.expired())
+    // A copy of a destroyed GPU texture starts in rsDestroyed but holds a texture.
+    if ((GetState() != rsDestroyed || _texOb) && !_settings.render.expired())
         Destroy();
 }
 

@@ -36,17 +36,11 @@ DX9ResTextureGPU::~DX9ResTextureGPU()
 {
     LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::~DX9ResTextureGPU()\n", LogAddress(this));
     // Without its render the texture cannot tell whether the device still exists, so it
-    // leaves the Direct3D objects alone.
-    if (GetState() != rsDestroyed && !_settings.render.expired()) {
-        try {
-            Destroy();
-        } catch (...) {
-            // Unbinding failed (no device any more): the objects go all the same.
-            ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Destroy() - BackBuffer Not Released, RefCount = %d\n");
-            ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::Destroy() - RenderSurface Not Released, RefCount = %d\n");
-            ReleaseOwned(_texOb, this, L"DX9ResTextureGPU(%X)::Destroy() - Texture Not Released, RefCount = %d\n");
-        }
-    }
+    // leaves the Direct3D objects alone. Whatever it still holds goes, whatever its state
+    // says (a host may have set it).
+    const bool holdsObjects = _texOb || _textureRenderSurface || _originalBackBuffer;
+    if ((GetState() != rsDestroyed || holdsObjects) && !_settings.render.expired())
+        Destroy();
 }
 
 void DX9ResTextureGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
@@ -95,7 +89,8 @@ void DX9ResTextureGPU::Target(uint32_t unit)
     if (++_targetCount > 1) {
         // Nested: the render target saved by the first Target stays saved, so that the
         // last DeSelect restores what was current before the texture became the target.
-        DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
+        if (_textureRenderSurface)
+            DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
         return;
     }
     ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::Target() - RenderSurface Not Released, RefCount = %d\n");
@@ -166,8 +161,16 @@ void DX9ResTextureGPU::Destroy()
     // goes back before the surfaces are released.
     if (state == rsTargeted)
         _targetCount = 1;
-    if (state == rsSelected || state == rsTargeted)
-        DeSelect(0);
+    if (state == rsSelected || state == rsTargeted) {
+        // Unbinding reaches the device through the render. When the render is gone (a
+        // render destroyed with the texture still bound destroys it on its way out),
+        // the objects are released all the same: the device drops its own bindings.
+        try {
+            DeSelect(0);
+        } catch (const boost::bad_weak_ptr&) {
+        } catch (const VeltraException&) {
+        }
+    }
     ReleaseGuarded(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Destroy() - BackBuffer Not Released, RefCount = %d\n",
                    L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing original back buffer\n");
     ReleaseGuarded(_textureRenderSurface, this,

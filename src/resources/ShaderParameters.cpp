@@ -110,8 +110,11 @@ void DX9ResShaderGPU::UploadParameter(uint32_t selector, const std::string& name
         return;
     }
     // A uniform without a register: the compiler dropped it because nothing reads it.
-    if (cgGetParameterResource(parameter) == CG_UNDEFINED)
+    // (A failing query answers the same; its error is reported here, not by a later call.)
+    if (cgGetParameterResource(parameter) == CG_UNDEFINED) {
+        CgFailed(L"");
         return;
+    }
     const CGtype type = cgGetParameterType(parameter);
     const UINT dxReg = static_cast<UINT>(cgGetParameterResourceIndex(parameter));
     CgFailed(L"");

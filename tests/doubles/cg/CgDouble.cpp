@@ -46,6 +46,7 @@ struct State {
     std::map<std::string, unsigned> numbers;
     std::vector<Script> scripts;
     std::map<CGprofile, std::string> assembly;
+    std::map<CGprofile, std::pair<std::string, unsigned>> nextAssembly;  // text, programs left
     std::map<std::string, Declared> parameters;
     CGerror pending = CG_NO_ERROR;
     std::map<int, std::string> errorStrings;
@@ -190,6 +191,7 @@ void Reset()
     s.scripts.clear();
     s.parameters.clear();
     s.pending = CG_NO_ERROR;
+    s.nextAssembly.clear();
     s.firstProgram = s.programs.size();
     SetDefaults(s);
 }
@@ -206,6 +208,13 @@ void SetProgramString(CGprofile profile, const std::string& assembly)
     State& s = S();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.assembly[profile] = assembly;
+}
+
+void SetNextProgramString(CGprofile profile, const std::string& assembly, unsigned count)
+{
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.nextAssembly[profile] = {assembly, count};
 }
 
 void SetParameter(const std::string& name, CGresource resource, CGtype type, unsigned long index)
@@ -323,6 +332,11 @@ CGprogram CGENTRY cgCreateProgram(CGcontext context, CGenum program_type, const 
         r.args.push_back(*arg);
     auto assembly = e.s.assembly.find(profile);
     made->compiled = assembly == e.s.assembly.end() ? std::string() : assembly->second;
+    auto next = e.s.nextAssembly.find(profile);
+    if (next != e.s.nextAssembly.end() && next->second.second > 0) {
+        made->compiled = next->second.first;
+        --next->second.second;
+    }
     e.s.programs.push_back(std::move(made));
     return e.Answer(r.handle);
 }

@@ -67,6 +67,9 @@ CGDOUBLE_API void Fail(
 
 // What programs created from now on for `profile` compile to.
 CGDOUBLE_API void SetProgramString(CGprofile profile, const std::string& assembly);
+// What the next `count` programs created for `profile` compile to; later ones compile to the
+// text SetProgramString gave (so a fallback compile can succeed where the first failed).
+CGDOUBLE_API void SetNextProgramString(CGprofile profile, const std::string& assembly, unsigned count = 1);
 
 // A uniform every program has: cgGetNamedParameter finds it, and the parameter reports
 // this resource (CG_UNDEFINED for a uniform the compiler dropped), type and index. Names

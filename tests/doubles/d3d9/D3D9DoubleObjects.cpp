@@ -195,7 +195,7 @@ bool Blit(const Image* src, const RECT* from, Image* dst, const RECT* to, bool a
     for (LONG y = 0; apply && y < dh; ++y)
         for (LONG x = 0; x < dw; ++x)
             memcpy(At(*dst, d.left + x, d.top + y),
-                At(*src, s.left + x * sw / dw, s.top + y * sh / dh), bpp);
+                At(*src, s.left + LONG(int64_t(x) * sw / dw), s.top + LONG(int64_t(y) * sh / dh)), bpp);
     return true;
 }
 
