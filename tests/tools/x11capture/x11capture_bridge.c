@@ -5,26 +5,8 @@
  * (x11capture.so, see x11capture_unix.c), which reads the pixels from the X
  * server. Linked without a C runtime; imports only from ntdll.
  */
-#include <windows.h>
-
+#include "WineUnixLib.h"
 #include "x11capture_unixlib.h"
-
-typedef UINT64 unixlib_handle_t;
-
-/* Wine's ntdll: a data export holding the function that switches to the Unix
- * side and calls entry `code` of the module's __wine_unix_call_funcs. */
-__declspec(dllimport) extern LONG(WINAPI *__wine_unix_call_dispatcher)(unixlib_handle_t handle,
-                                                                      unsigned int code,
-                                                                      void *args);
-
-/* Not declared by mingw's headers; exported by every ntdll. */
-__declspec(dllimport) LONG WINAPI NtQueryVirtualMemory(HANDLE process, LPCVOID address,
-                                                       ULONG info_class, PVOID buffer,
-                                                       SIZE_T length, SIZE_T *result_length);
-
-/* Wine's information class: the handle of the Unix library that belongs to
- * the builtin module at `address`. */
-#define MEMORY_WINE_UNIX_FUNCS 1000
 
 static unixlib_handle_t x11capture_unix_handle;
 
@@ -38,11 +20,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         return TRUE;
     /* Without the Unix side the DLL still loads, so that a test program that
      * imports it runs; every capture then fails. */
-    const HANDLE current_process = (HANDLE)(LONG_PTR)-1;
-    if (NtQueryVirtualMemory(current_process, instance, MEMORY_WINE_UNIX_FUNCS,
-                             &x11capture_unix_handle, sizeof(x11capture_unix_handle), NULL)
-        != 0)
-        x11capture_unix_handle = 0;
+    x11capture_unix_handle = wine_unixlib_open(instance);
     return TRUE;
 }
 

@@ -11,26 +11,8 @@
  * The DLL is linked without a C runtime (its entry point is DllMain) and
  * imports only from ntdll, as Wine's own builtin DLLs do.
  */
-#include <windows.h>
-
+#include "WineUnixLib.h"
 #include "cg_unixlib.h"
-
-typedef UINT64 unixlib_handle_t;
-
-/* Wine's ntdll: a data export holding the function that switches to the Unix
- * side and calls entry `code` of the module's __wine_unix_call_funcs. */
-__declspec(dllimport) extern LONG(WINAPI *__wine_unix_call_dispatcher)(unixlib_handle_t handle,
-                                                                      unsigned int code,
-                                                                      void *args);
-
-/* Not declared by mingw's headers; exported by every ntdll. */
-__declspec(dllimport) LONG WINAPI NtQueryVirtualMemory(HANDLE process, LPCVOID address,
-                                                       ULONG info_class, PVOID buffer,
-                                                       SIZE_T length, SIZE_T *result_length);
-
-/* Wine's information class: the handle of the Unix library that belongs to
- * the builtin module at `address` (loaded on first request). */
-#define MEMORY_WINE_UNIX_FUNCS 1000
 
 static unixlib_handle_t cg_unix_handle;
 
@@ -43,11 +25,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         return TRUE;
     /* Without its Unix side (cg.so, or the libCg.so it needs, missing) the DLL
      * refuses to load, exactly as a missing cg.dll would on Windows. */
-    const HANDLE current_process = (HANDLE)(LONG_PTR)-1;
-    if (NtQueryVirtualMemory(current_process, instance, MEMORY_WINE_UNIX_FUNCS, &cg_unix_handle,
-                             sizeof(cg_unix_handle), NULL)
-        != 0)
-        return FALSE;
+    cg_unix_handle = wine_unixlib_open(instance);
     return cg_unix_handle != 0;
 }
 
