@@ -4,6 +4,8 @@
 
 #include "RenderDX9.h"
 
+#include "DeviceStates.h"
+
 #include "../host/Log.h"
 #include "../plugin/ModuleState.h"
 #include "../resources/DX9ResBufferGPU.h"
@@ -103,7 +105,9 @@ void RenderDX9::SelectState(boost::shared_ptr<IState> state, int32_t unit)
                   unit, static_cast<int>(state->GetType()));
         return;
     }
-    boost::shared_ptr<IState>& current = _currentStates[row][unit];
-    state->Select(current, static_cast<uint32_t>(unit));
-    current = state;
+    // The predecessor is what the device holds, which another render may have
+    // selected since this render's last selection of the kind.
+    state->Select(DeviceStates::Current(row, unit), static_cast<uint32_t>(unit));
+    _currentStates[row][unit] = state;
+    DeviceStates::Record(row, unit, state);
 }

@@ -1,5 +1,6 @@
 #include "SharedDevice.h"
 
+#include "DeviceStates.h"
 #include "HiddenWindow.h"
 
 #include "../host/Log.h"
@@ -130,6 +131,7 @@ bool CreateSharedDevice(const VeltraRender::RenderSettings& settings)
     s_creationComplete = false;
     g_renderInfo.stereoReady = g_pStereo && g_pStereo->stereoAvailable && g_pStereo->stereoEnabled;
 
+    DeviceStates::Forget();
     g_hHiddenWnd = CreateHiddenWindow();
     FillPresentParameters(settings);
 

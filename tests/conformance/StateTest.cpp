@@ -244,6 +244,35 @@ TEST_F(StateTest, UnitsReplacementAndBadInput)
     EXPECT_TRUE(render->Shutdown());
 }
 
+TEST_F(StateTest, ThePredecessorIsWhatTheSharedDeviceHolds)
+{
+    boost::shared_ptr<IRender> first = NewInitializedRender();
+    boost::shared_ptr<IRender> second = NewInitializedRender();
+    boost::shared_ptr<IState> opaque = first->CreateState(BlendSettings());
+    BlendSettings on;
+    on.enableBlending = true;
+    boost::shared_ptr<IState> blending = second->CreateState(on);
+    first->SelectState(opaque, 0);
+    second->SelectState(blending, 0);
+    StatesSent();
+    first->SelectState(opaque, 0);
+    EXPECT_EQ(StatesSent(), (Sent{{D3DRS_ALPHABLENDENABLE, FALSE}, {D3DRS_SEPARATEALPHABLENDENABLE, FALSE}}))
+        << "the other render's state was on the device";
+    first->SelectState(opaque, 0);
+    EXPECT_TRUE(StatesSent().empty());
+
+    // A device made anew holds Direct3D's defaults: the same state sends everything.
+    EXPECT_TRUE(second->Shutdown());
+    second.reset();
+    EXPECT_TRUE(first->Shutdown());
+    RenderSettings settings = OffscreenSettings(64, 48);
+    ASSERT_TRUE(InitializeRender(first, settings));
+    StatesSent();
+    first->SelectState(opaque, 0);
+    EXPECT_EQ(StatesSent().size(), 9u);
+    EXPECT_TRUE(first->Shutdown());
+}
+
 TEST(StateMappingTest, EveryTableAndItsDefault)
 {
     struct Mapping {

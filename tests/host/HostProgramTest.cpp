@@ -4,6 +4,7 @@
 
 #include "ChildProcess.h"
 #include "PngFile.h"
+#include "WinePaths.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,22 +19,6 @@
 #include <stb/stb_image.h>
 
 namespace {
-
-// The build's Unix paths as Windows sees them under Wine (unchanged elsewhere).
-std::string WindowsPath(const char* path)
-{
-    typedef WCHAR*(CDECL * DosFileName)(const char*);
-    const DosFileName toDos = reinterpret_cast<DosFileName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    WCHAR* dos = toDos && path[0] == '/' ? toDos(path) : nullptr;
-    if (!dos)
-        return path;
-    std::string result;
-    for (const WCHAR* c = dos; *c; ++c)
-        result += static_cast<char>(*c);
-    HeapFree(GetProcessHeap(), 0, dos);
-    return result;
-}
 
 std::string TestData(const std::string& name)
 {

@@ -6,6 +6,7 @@
 #include "HostWindow.h"
 #include "LogCapture.h"
 #include "PluginLibrary.h"
+#include "QuadShader.h"
 #include "Resources.h"
 
 #include <d3d9.h>
@@ -15,19 +16,6 @@
 
 using namespace VeltraRender;
 
-// The default quad transformed by the render's projection; texture coordinates that
-// put texel (x, y) of a target-sized texture on pixel (x, y).
-const char* const QuadVertexShader = R"(
-uniform float4x4 ModelViewProjection;
-struct Output { float4 position : POSITION; float2 uv : TEXCOORD0; };
-Output main(float4 position : POSITION)
-{
-    Output output;
-    output.position = mul(position, ModelViewProjection);
-    output.uv = float2(position.x + 0.5, 0.5 - position.y);
-    return output;
-}
-)";
 const char* const SamplingPixelShader = R"(
 uniform sampler2D image;
 float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv); }

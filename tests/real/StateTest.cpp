@@ -100,6 +100,25 @@ TEST_F(RealStateTest, CompositingBlendModes)
     }
 }
 
+TEST_F(RealStateTest, AnotherRendersStatesDoNotHideAReselection)
+{
+    // Both renders send their states to the one shared device. After the second render
+    // turns blending on, the first render selecting its own blending-off state again
+    // must turn it off, although that state is the one it selected last.
+    boost::shared_ptr<IRender> other = plugin.CreateRender();
+    RenderSettings settings = OffscreenSettings(Size, Size);
+    ASSERT_TRUE(InitializeRender(other, settings));
+    boost::shared_ptr<IState> opaque = render->CreateState(BlendSettings());
+    Begin();
+    render->SelectState(opaque, 0);
+    Quad(0, 0, 1);
+    other->SelectState(other->CreateState(Blending(bfZero, bfOne)), 0);  // keeps the target
+    render->SelectState(opaque, 0);
+    Quad(1, 0, 0);
+    EXPECT_EQ(End(), 0xFFFF0000u);
+    EXPECT_TRUE(other->Shutdown());
+}
+
 TEST_F(RealStateTest, DepthDecidesWhichQuadWins)
 {
     struct Case {

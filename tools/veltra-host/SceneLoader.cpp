@@ -136,11 +136,13 @@ private:
 
     Rect ReadRect(const json& value, const std::string& where) const
     {
-        const char* const rule = "must be [x, y, width, height] in scene pixels, with a positive width and height";
+        // Bounded so that scaling to any output size stays well inside int.
+        const char* const rule = "must be [x, y, width, height] in scene pixels from -100000 to 100000, with a "
+                                 "positive width and height";
         if (!value.is_array() || value.size() != 4)
             Fail(where, rule);
         for (const json& number : value)
-            if (!number.is_number())
+            if (!number.is_number() || std::fabs(number.get<double>()) > 100000)
                 Fail(where, rule);
         const Rect rect{value[0].get<double>(), value[1].get<double>(), value[2].get<double>(), value[3].get<double>()};
         if (!(rect.width > 0) || !(rect.height > 0))
