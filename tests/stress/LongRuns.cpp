@@ -33,10 +33,10 @@ namespace {
 // A leak of one small Direct3D object per cycle (a 64 x 48 texture is 12 KiB) passes
 // that within a hundred cycles.
 const uint64_t PrivateBytesTolerance = 1u << 20;
-// What the platform keeps, measured without the plug-in: Wine's D3DXAssembleShader
-// about 110 bytes per assembly (220 a shader; Cg's runtime and creating and releasing
-// Direct3D shaders stay flat); a draw with a shader new to the device about 1.5 KiB in
-// wined3d and llvmpipe; a draw with buffers new to the device about 400 bytes, and
+// What the platform keeps, measured without the plug-in (platform_baseline): Wine's
+// D3DXAssembleShader 144 bytes per assembly (288 a shader; Cg's runtime and creating
+// and releasing Direct3D shaders stay flat); a draw with a shader new to the device
+// about 2 KiB in wined3d and llvmpipe; a draw with buffers new to the device about 400 bytes, and
 // once, after some 8000 of them, a step of 64 MiB. So the phases draw with every 25th
 // new object only, and the shader phase allows 512 bytes a cycle.
 const uint64_t ShaderAllowance = 512;
