@@ -99,7 +99,10 @@ private:
     boost::shared_ptr<VeltraRender::IResourceGPU> _currentIndexBuffer;
     boost::shared_ptr<VeltraRender::IResourceGPU> _currentShader;
     boost::shared_ptr<VeltraRender::IResourceGPU> _currentRenderTarget;
-    boost::shared_ptr<VeltraRender::IState> _currentStates[5][8];  // state kind x unit
+    // State kind x unit. Keeps the states this render selected alive while they may still
+    // be in force on the device; the predecessor a new state compares itself with is the
+    // device's (DeviceStates), which another render may have changed.
+    boost::shared_ptr<VeltraRender::IState> _currentStates[5][8];
     uint32_t _createThreadId = 0;
     IDirect3DTexture9* _stereoSignatureTexture = nullptr;
 };

@@ -90,6 +90,19 @@ int32_t ShaderLevelFromCaps(const D3DCAPS9& caps)
     return 2;
 }
 
+// The objects made on the device after it: its event query and its stereo handle.
+void ReleaseDeviceCompanions()
+{
+    if (g_eventQuery) {
+        g_eventQuery->Release();
+        g_eventQuery = nullptr;
+    }
+    if (g_stereoHandle) {
+        NVidiaStereo::DestroyHandle();
+        g_stereoHandle = nullptr;
+    }
+}
+
 } // namespace
 
 void ChooseDepthStencilFormat()
@@ -222,28 +235,14 @@ void ReleaseFailedCreation()
 {
     if (!g_hHiddenWnd || s_creationComplete)
         return;
-    if (g_eventQuery) {
-        g_eventQuery->Release();
-        g_eventQuery = nullptr;
-    }
-    if (g_stereoHandle) {
-        NVidiaStereo::DestroyHandle();
-        g_stereoHandle = nullptr;
-    }
+    ReleaseDeviceCompanions();
     ReleaseDirect3DAndWindow();
 }
 
 bool ReleaseSharedDevice(const void* render)
 {
     LogIfActive(LogTrace, L" - shutting down shared device\n");
-    if (g_eventQuery) {
-        g_eventQuery->Release();
-        g_eventQuery = nullptr;
-    }
-    if (g_stereoHandle) {
-        NVidiaStereo::DestroyHandle();
-        g_stereoHandle = nullptr;
-    }
+    ReleaseDeviceCompanions();
     IDirect3DDevice9* device = g_pd3dDeviceEx ? g_pd3dDeviceEx : cg_pd3dDevice;
     if (device) {
         // AddRef then Release answers the count the device had before the probe.

@@ -616,7 +616,7 @@ void BufferSizes(bool sixteenBitIndices, bool overflowing)
                         const std::string label = "kind " + std::to_string(kind) + ", components "
                             + std::to_string(components) + ", count " + std::to_string(count);
                         boost::shared_ptr<IResourceGPU> buffer;
-                        const size_t callsBefore = d3d9double::Calls().size();
+                        const size_t callsBefore = d3d9double::CallCount();
                         Try(label + ": create with data", Returns,
                             [&] { buffer = r.CreateResourceGPU(BufferOf(kind, components, count, data)); });
                         if (!buffer)

@@ -307,8 +307,8 @@ void RunFrame(const Config& config, const std::function<void()>& inject, const s
             } catch (const Skip&) {
             }
         });
-        result.calls = d3d9double::Calls().size();
-        result.cgCalls = cgdouble::Calls().size();
+        result.calls = d3d9double::CallCount();
+        result.cgCalls = cgdouble::CallCount();
         run.steps.push_back(result);
         if (result.name == "Initialize") {
             run.initialized = frame.initialized;

@@ -1,4 +1,4 @@
-// Upload and read-back rates through the plug-in, as texture-throughput.exe measures them.
+// Upload and read-back rates through the plug-in, of a 1920 x 1080 image, beside memcpy of the same bytes.
 #include "Bench.h"
 
 #include "HostErrors.h"
@@ -10,21 +10,6 @@
 #include <vector>
 
 using namespace VeltraRender;
-
-namespace {
-
-TextureSettings ImageSettings(ResourceType type, int width, int height)
-{
-    TextureSettings settings;
-    settings.type = type;
-    settings.image.pixelWidth = width;
-    settings.image.pixelHeight = height;
-    settings.image.pixelFormat = pfColor0;
-    settings.image.rowBytes = width * 4;
-    return settings;
-}
-
-} // namespace
 
 TransferRates MeasureTransfers(int runs)
 {

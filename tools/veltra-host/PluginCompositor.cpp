@@ -2,6 +2,7 @@
 
 #include "BlendTable.h"
 #include "HostErrors.h"
+#include "PluginHost.h"
 
 #include <boost/pointer_cast.hpp>
 #include <cstring>
@@ -9,17 +10,6 @@
 using namespace VeltraRender;
 
 namespace {
-
-TextureSettings ImageSettings(ResourceType type, int width, int height)
-{
-    TextureSettings settings;
-    settings.type = type;
-    settings.image.pixelWidth = width;
-    settings.image.pixelHeight = height;
-    settings.image.pixelFormat = pfColor0;
-    settings.image.rowBytes = width * 4;
-    return settings;
-}
 
 ShaderValue ValueOf(const PassUniform& uniform)
 {

@@ -64,6 +64,17 @@ std::string PluginHost::LibraryPath() const
     return Narrow(std::wstring(path.data(), length));
 }
 
+VeltraRender::TextureSettings ImageSettings(VeltraRender::ResourceType type, int width, int height)
+{
+    VeltraRender::TextureSettings settings;
+    settings.type = type;
+    settings.image.pixelWidth = width;
+    settings.image.pixelHeight = height;
+    settings.image.pixelFormat = VeltraRender::pfColor0;
+    settings.image.rowBytes = width * 4;
+    return settings;
+}
+
 std::string TextOf(const wchar_t* text)
 {
     return Narrow(text);

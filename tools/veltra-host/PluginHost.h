@@ -32,5 +32,8 @@ private:
     boost::shared_ptr<VeltraRender::IRender> _render;
 };
 
+// Settings of a GPU or CPU texture (by `type`) of A8R8G8B8 pixels in rows without padding.
+VeltraRender::TextureSettings ImageSettings(VeltraRender::ResourceType type, int width, int height);
+
 // Wide text from the plug-in as UTF-8.
 std::string TextOf(const wchar_t* text);

@@ -231,6 +231,13 @@ std::vector<Call> Calls()
     return s.calls;
 }
 
+size_t CallCount()
+{
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.calls.size();
+}
+
 std::vector<Call> CallsTo(const std::string& function)
 {
     std::vector<Call> selected;

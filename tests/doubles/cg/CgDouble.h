@@ -78,6 +78,7 @@ CGDOUBLE_API void SetParameter(
     const std::string& name, CGresource resource, CGtype type, unsigned long index);
 
 CGDOUBLE_API std::vector<Call> Calls();
+CGDOUBLE_API size_t CallCount();  // of all functions, without copying the log
 CGDOUBLE_API std::vector<Call> CallsTo(const std::string& function);
 CGDOUBLE_API size_t CountCalls(const std::string& function);
 CGDOUBLE_API void ClearCalls();  // the log only: call numbers and scripts stay

@@ -495,6 +495,12 @@ std::vector<Call> Calls()
     return S().calls;
 }
 
+size_t CallCount()
+{
+    auto lock = Lock();
+    return S().calls.size();
+}
+
 std::vector<Call> CallsTo(const std::string& method)
 {
     auto lock = Lock();

@@ -56,6 +56,7 @@ D3D9DOUBLE_API void SetResult(
 D3D9DOUBLE_API void SetNextResults(const std::string& method, HRESULT result, unsigned count = 1);
 
 D3D9DOUBLE_API std::vector<Call> Calls();
+D3D9DOUBLE_API size_t CallCount();  // of all methods, without copying the log
 D3D9DOUBLE_API std::vector<Call> CallsTo(const std::string& method);
 D3D9DOUBLE_API size_t CountCalls(const std::string& method);
 D3D9DOUBLE_API void ClearCalls();  // the log only: call numbers and scripts stay
