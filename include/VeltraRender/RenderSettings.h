@@ -13,13 +13,14 @@ struct RenderSettings {
     int32_t width = 0;              // display swap chain and projection size in pixels
     int32_t height = 0;
     double pixelAspect = 0.0;       // projection aspect = width * pixelAspect / height
-    bool enableDepthBuffer = true;  // read only by the Initialize that creates the shared device
+    // The two flags are bytes, 0 or non-zero, as the host's record holds them: any
+    // non-zero value asks for the feature.
+    uint8_t enableDepthBuffer = 1;  // read only by the Initialize that creates the shared device
     uint8_t reserved1[7] = {};
-    bool enableStereo = false;      // present this render in NVIDIA stereo when available
+    uint8_t enableStereo = 0;       // present this render in NVIDIA stereo when available
     uint8_t reserved2[7] = {};
 };
 
-static_assert(sizeof(bool) == 1, "records shared with the host use one-byte bools");
 static_assert(sizeof(RenderSettings) == 40, "RenderSettings is 40 bytes");
 static_assert(offsetof(RenderSettings, width) == 8, "RenderSettings layout");
 static_assert(offsetof(RenderSettings, height) == 12, "RenderSettings layout");

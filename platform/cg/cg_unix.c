@@ -3,14 +3,15 @@
  * with NVIDIA's libCg.so.
  *
  * Wine loads this library for the builtin cg.dll (see cg_bridge.c) and calls
- * the entries of __wine_unix_call_funcs on the calling Windows thread, so
- * libCg's per-thread error state behaves as it does on Windows. Pointers
+ * the entries of __wine_unix_call_funcs on the calling Windows thread; only
+ * compiles move to a thread with a larger stack (run_on_large_stack). Pointers
  * (contexts, programs, parameters, strings) are valid on both sides: the
  * strings libCg returns are passed back as they are, and stay valid for as
  * long as libCg documents.
  */
 #include "cg_unixlib.h"
 
+#include <pthread.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -113,6 +114,55 @@ static int find_long_identifier(const char *source, struct long_identifier *foun
     return 0;
 }
 
+/*
+ * NVIDIA's compiler recurses once per node of the program's expression tree: a
+ * long unrolled loop or a sum of a few thousand terms needs megabytes of stack.
+ * Wine calls this library on the Windows thread's Unix-side stack, which is far
+ * smaller than a Linux main thread's 8 MB, and a compile that outgrows it takes
+ * the whole process down. Measured: a pixel program summing 3 000 tex2D terms
+ * crashes with a 1 MB stack and ends in a compile error with 8 MB; a 200 x 200
+ * unrolled tex2D loop crashes with 1 MB and fails normally with 2 MB. So each
+ * compile runs on a thread of its own with a large stack while the caller waits.
+ * Cg's error state is process-wide, not per thread: cgGetError on the calling
+ * thread afterwards sees the compile's error as if it had run there.
+ */
+#define CG_COMPILE_STACK_BYTES ((size_t)64 << 20)
+
+struct compile_job
+{
+    CGcontext context;
+    CGenum program_type;
+    const char *source;
+    CGprofile profile;
+    const char *entry;
+    const char **args;
+    CGprogram result;
+};
+
+static void *compile(void *argument)
+{
+    struct compile_job *job = argument;
+    job->result = cgCreateProgram(job->context, job->program_type, job->source, job->profile, job->entry, job->args);
+    return NULL;
+}
+
+static void run_on_large_stack(struct compile_job *job)
+{
+    pthread_attr_t attributes;
+    pthread_t thread;
+    int started = 0;
+    if (pthread_attr_init(&attributes) == 0)
+    {
+        started = pthread_attr_setstacksize(&attributes, CG_COMPILE_STACK_BYTES) == 0
+                  && pthread_create(&thread, &attributes, compile, job) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (started)
+        pthread_join(thread, NULL);
+    else
+        compile(job); /* no thread to be had: the caller's stack is all there is */
+}
+
 static NTSTATUS create_program(void *args)
 {
     struct cg_create_program_params *params = args;
@@ -139,8 +189,10 @@ static NTSTATUS create_program(void *args)
             entry = "main";
         }
     }
-    params->result = cgCreateProgram(params->context, (CGenum)params->program_type, source,
-                                     (CGprofile)params->profile, entry, params->args);
+    struct compile_job job = {params->context, (CGenum)params->program_type, source, (CGprofile)params->profile,
+                              entry, params->args, NULL};
+    run_on_large_stack(&job);
+    params->result = job.result;
     return STATUS_SUCCESS;
 }
 

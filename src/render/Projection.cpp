@@ -86,6 +86,7 @@ QuadProjection ComputeQuadProjection(int width, int height, double pixelAspect)
     for (int row = 0; row < 4; ++row)
         for (int column = 0; column < 4; ++column)
             result.matrix.m[row][column] = static_cast<float>(product.m[row][column]);
-    result.complete = sizeUsable && aspectUsable;
+    result.shifted = sizeUsable;
+    result.aspectReplaced = sizeUsable && !aspectUsable;
     return result;
 }

@@ -10,7 +10,8 @@ struct Matrix4 {
 
 struct QuadProjection {
     Matrix4 matrix;
-    bool complete;  // false when the size or aspect gave no usable values and defaults were taken
+    bool shifted;        // false when a zero or negative size gave no pixel to shift by
+    bool aspectReplaced; // true when a usable size gave no usable aspect (pixelAspect 0, say) and 1 was taken
 };
 
 // Row-major, for row vectors (v' = v * M), Direct3D's depth range 0..1.

@@ -12,6 +12,8 @@
 
 #include <VeltraRender/TextureSettings.h>
 
+#include <algorithm>
+
 using namespace Veltra;
 using namespace VeltraRender;
 
@@ -84,12 +86,18 @@ void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU> resource, uint3
     if (!buffer || settings.kind == bkIndices)
         return;
     const D3DVERTEXELEMENT9 element = buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit));
-    for (auto record = _currentBufferData.begin(); record != _currentBufferData.end(); ++record) {
-        if (record->element.Usage == element.Usage && record->element.UsageIndex == static_cast<BYTE>(hardwareUnit)) {
-            _currentBufferData.erase(record);
-            break;
-        }
-    }
+    auto matches = [&](const BufferRecord& record) {
+        return record.element.Usage == element.Usage && record.element.UsageIndex == static_cast<BYTE>(hardwareUnit);
+    };
+    // The buffer's own record goes first: two buffers of one usage on one unit (a host
+    // mesh and the default quad, say) must not take each other's place. Without one,
+    // the first record of the usage and unit goes.
+    auto record = std::find_if(_currentBufferData.begin(), _currentBufferData.end(),
+                               [&](const BufferRecord& candidate) { return candidate.buffer == buffer && matches(candidate); });
+    if (record == _currentBufferData.end())
+        record = std::find_if(_currentBufferData.begin(), _currentBufferData.end(), matches);
+    if (record != _currentBufferData.end())
+        _currentBufferData.erase(record);
 }
 
 void RenderDX9::SelectState(boost::shared_ptr<IState> state, int32_t unit)

@@ -77,6 +77,9 @@ private:
     // False, with a level-1 line, when there is no shared device to draw with.
     bool DeviceForDrawing(const wchar_t* operation);
     void SelectEye(uint32_t eye);
+    // Scales the source texture onto the swap chain's back buffer; false when either
+    // surface is missing.
+    bool CopyToBackBuffer(const boost::shared_ptr<VeltraRender::IResourceGPU>& source);
     void DestroyRegisteredObjects();
 
     VeltraRender::RenderSettings _settings;

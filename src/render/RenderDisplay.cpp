@@ -80,39 +80,45 @@ bool RenderDX9::DisplayBuffer(boost::shared_ptr<IResourceGPU> source, uint32_t e
 {
     skcore::COSAutoLock renderLock(s_renderLock);
     LogIfActive(LogTrace, L"RenderDX9(%X)::DisplayBuffer() - start\n", LogAddress(this));
-    bool shown = false;
     if (!_hDisplayWnd) {
         LogIfActive(LogTrace, L" - ignoring DisplayBuffer due to null display window or no width/height for display window\n");
-    } else {
-        try {
-            SelectEye(eye);
-            const boost::shared_ptr<IResTextureGPU> texture = boost::dynamic_pointer_cast<IResTextureGPU>(source);
-            ComReference<IDirect3DSurface9> sourceSurface(texture ? texture->GetDeviceInterface() : nullptr);
-            ComReference<IDirect3DSurface9> backSurface;
-            if (_pd3dSwapChain)
-                DXFailed(_pd3dSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, backSurface.Receive()),
-                         L"_pd3dSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backSurface)");
-            if (!sourceSurface || !backSurface) {
-                // Nothing to copy or nowhere to copy it: the frame is not shown.
-                LogAlways(LogError, L"RenderDX9(%X)::DisplayBuffer() - no source surface or no swap chain: frame not shown\n",
-                          LogAddress(this));
-            } else {
-                const D3DTEXTUREFILTERTYPE filter = D3DTEXF_LINEAR;
-                DXFailed(cg_pd3dDevice->StretchRect(sourceSurface.Get(), NULL, backSurface.Get(), NULL, filter),
-                         L"cg_pd3dDevice->StretchRect(sourceSurface, NULL, backSurface, NULL, filter)");
-                // The left eye of a stereo pair waits for the right one.
-                if (!_useStereo || eye == 0 || eye == 2) {
-                    LogIfActive(LogTrace, L" - Present\n");
-                    DXFailed(_pd3dSwapChain->Present(NULL, NULL, _hDisplayWnd, NULL, 0),
-                             L"_pd3dSwapChain->Present(NULL, NULL, _hDisplayWnd, NULL, 0)");
-                }
-                shown = true;
-            }
-        } catch (...) {
-            LogAlways(LogSevere, L"Exception in RenderDX9::DisplayBuffer\n");
-            shown = false;
+        return false;
+    }
+    bool shown = false;
+    try {
+        SelectEye(eye);
+        shown = CopyToBackBuffer(source);
+        // The left eye of a stereo pair waits for the right one.
+        if (shown && (!_useStereo || eye == 0 || eye == 2)) {
+            LogIfActive(LogTrace, L" - Present\n");
+            DXFailed(_pd3dSwapChain->Present(NULL, NULL, _hDisplayWnd, NULL, 0),
+                     L"_pd3dSwapChain->Present(NULL, NULL, _hDisplayWnd, NULL, 0)");
         }
+    } catch (...) {
+        LogAlways(LogSevere, L"Exception in RenderDX9::DisplayBuffer\n");
+        shown = false;
     }
     LogIfActive(LogTrace, L"RenderDX9(%X)::DisplayBuffer() - finish\n", LogAddress(this));
     return shown;
+}
+
+bool RenderDX9::CopyToBackBuffer(const boost::shared_ptr<IResourceGPU>& source)
+{
+    // Both surfaces are released when this returns, before the frame is presented.
+    const boost::shared_ptr<IResTextureGPU> texture = boost::dynamic_pointer_cast<IResTextureGPU>(source);
+    ComReference<IDirect3DSurface9> sourceSurface(texture ? texture->GetDeviceInterface() : nullptr);
+    ComReference<IDirect3DSurface9> backSurface;
+    if (_pd3dSwapChain)
+        DXFailed(_pd3dSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, backSurface.Receive()),
+                 L"_pd3dSwapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backSurface)");
+    if (!sourceSurface || !backSurface) {
+        // Nothing to copy or nowhere to copy it: the frame is not shown.
+        LogAlways(LogError, L"RenderDX9(%X)::DisplayBuffer() - no source surface or no swap chain: frame not shown\n",
+                  LogAddress(this));
+        return false;
+    }
+    const D3DTEXTUREFILTERTYPE filter = D3DTEXF_LINEAR;
+    DXFailed(cg_pd3dDevice->StretchRect(sourceSurface.Get(), NULL, backSurface.Get(), NULL, filter),
+             L"cg_pd3dDevice->StretchRect(sourceSurface, NULL, backSurface, NULL, filter)");
+    return true;
 }

@@ -55,8 +55,9 @@ IDirect3DVertexDeclaration9* RenderDX9::PrepareStreams(const wchar_t* streamSour
     DXFailed(cg_pd3dDevice->CreateVertexDeclaration(&_currentVertexElements[0], &vertexDeclaration),
              L"cg_pd3dDevice->CreateVertexDeclaration(&_currentVertexElements[0], &vertexDeclaration)");
     _currentVertexElements.clear();
-    if (vertexDeclaration)
-        DXFailed(cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration), L"cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration)");
+    // Without a declaration null is bound: the draw then fails and is reported, rather
+    // than running with an earlier draw's declaration against these streams.
+    DXFailed(cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration), L"cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration)");
 
     for (size_t i = 0; i < _currentBufferData.size(); ++i) {
         const boost::shared_ptr<DX9ResBufferGPU> buffer =

@@ -130,11 +130,15 @@ bool RenderDX9::Initialize(boost::weak_ptr<IRender> self, RenderSettings& settin
 
     const QuadProjection projection = ComputeQuadProjection(_settings.width, _settings.height, _settings.pixelAspect);
     _modelViewProjection = projection.matrix;
-    if (!projection.complete)
-        LogAlways(LogError,
-                  L"RenderDX9(%X)::Initialize() - width=%d, height=%d, pixelAspect=%g give no projection: the default quad "
-                  L"covers the target without the half-pixel shift\n",
-                  LogAddress(this), _settings.width, _settings.height, _settings.pixelAspect);
+    // A render that never draws the default quad may leave the size and aspect at 0.
+    if (!projection.shifted)
+        LogIfActive(LogTrace,
+                    L"RenderDX9(%X)::Initialize() - width=%d, height=%d: the default quad covers the target without "
+                    L"the half-pixel shift\n",
+                    LogAddress(this), _settings.width, _settings.height);
+    if (projection.aspectReplaced)
+        LogIfActive(LogTrace, L"RenderDX9(%X)::Initialize() - pixelAspect=%g gives no aspect: the projection takes 1\n",
+                    LogAddress(this), _settings.pixelAspect);
 
     settings = _settings;
     _initialized = true;

@@ -16,7 +16,6 @@ DX9ResBufferGPU::~DX9ResBufferGPU()
     // so it leaves the Direct3D objects alone.
     if ((GetState() != rsDestroyed || _buffer || _indexbuffer) && !_settings.render.expired())
         Destroy();
-    delete[] _stagingIndices;
 }
 
 void DX9ResBufferGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
@@ -79,10 +78,13 @@ LockedMemory& DX9ResBufferGPU::Lock(LockedMemory& buffer)
         if (_indexbuffer)
             DXFailed(_indexbuffer->Lock(0, 0, reinterpret_cast<void**>(&_tempUShortBuffer), 0),
                      L"_indexbuffer->Lock(0, 0, reinterpret_cast<void**>(&_tempUShortBuffer), 0)");
-        // Staging only for an index buffer that is there to take the indices.
+        // Staging only for an index buffer that is there to take the indices. The
+        // array keeps the indices the caller wrote last, so a partial write leaves the
+        // others as they were: Unlock narrows every entry.
         if (_tempUShortBuffer && _settings.count > 0) {
-            _stagingIndices = new uint32_t[static_cast<size_t>(_settings.count)];
-            buffer.bits = _stagingIndices;
+            if (_stagingIndices.empty())
+                _stagingIndices.assign(static_cast<size_t>(_settings.count), 0u);
+            buffer.bits = _stagingIndices.data();
         }
     } else if (_indexbuffer) {
         DXFailed(_indexbuffer->Lock(0, 0, &buffer.bits, 0),
@@ -99,12 +101,10 @@ void DX9ResBufferGPU::Unlock()
         if (_buffer)
             DXFailed(_buffer->Unlock(), L"_buffer->Unlock()");
     } else if (_use16BitIndices) {
-        if (_tempUShortBuffer && _stagingIndices) {
-            for (int32_t i = 0; i < _settings.count; ++i)
+        if (_tempUShortBuffer) {
+            for (size_t i = 0; i < _stagingIndices.size(); ++i)
                 _tempUShortBuffer[i] = static_cast<uint16_t>(_stagingIndices[i]);  // low halves, by design
         }
-        delete[] _stagingIndices;
-        _stagingIndices = nullptr;
         if (_indexbuffer)
             DXFailed(_indexbuffer->Unlock(), L"_indexbuffer->Unlock()");
         _tempUShortBuffer = nullptr;
@@ -117,7 +117,7 @@ void DX9ResBufferGPU::Unlock()
 uint64_t DX9ResBufferGPU::WritableBytes() const
 {
     if (HoldsStagedIndices())
-        return _stagingIndices ? static_cast<uint64_t>(_settings.count) * 4u : 0u;
+        return _tempUShortBuffer ? static_cast<uint64_t>(_stagingIndices.size()) * 4u : 0u;
     return _buffer || _indexbuffer ? DataSize() : 0u;
 }
 

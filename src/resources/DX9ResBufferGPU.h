@@ -9,6 +9,7 @@
 #include <VeltraRender/BufferSettings.h>
 
 #include <d3d9.h>
+#include <vector>
 
 class DX9ResBufferGPU : public ResourceCommon<VeltraRender::IResBufferGPU, VeltraRender::BufferSettings> {
 public:
@@ -48,7 +49,7 @@ private:
     IDirect3DVertexBuffer9* _buffer = nullptr;
     IDirect3DIndexBuffer9* _indexbuffer = nullptr;
     bool _use16BitIndices = false;
-    uint32_t* _stagingIndices = nullptr;      // caller-visible 32-bit indices while a 16-bit buffer is locked
+    std::vector<uint32_t> _stagingIndices;    // the caller's 32-bit indices of a 16-bit buffer, kept between locks
     uint16_t* _tempUShortBuffer = nullptr;    // the locked Direct3D memory of a 16-bit buffer
 };
 

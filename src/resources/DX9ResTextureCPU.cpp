@@ -118,9 +118,18 @@ void DX9ResTextureCPU::SetTextureData(const void* data, uint32_t size, uint32_t 
         if (!data) {
             LogAlways(LogError, L"DX9ResTextureCPU(%X)::SetTextureData() - no data: nothing copied\n", LogAddress(this));
         } else if (size == 0) {
-            // The whole image: its rows, one after another, into the texture's rows.
-            CopyRows(data, RowSize(), locked.bits, locked.pitch, RowSize(),
-                     static_cast<size_t>(_settings.image.pixelHeight > 0 ? _settings.image.pixelHeight : 0));
+            // The whole image: its rows, one after another, into the texture's rows,
+            // the first at `offset`.
+            const uint64_t rows = static_cast<uint64_t>(_settings.image.pixelHeight > 0 ? _settings.image.pixelHeight : 0);
+            const uint64_t lastRowEnd = rows == 0 ? 0 : offset + (rows - 1) * locked.pitch + RowSize();
+            if (lastRowEnd > lockedBytes)
+                LogAlways(LogError,
+                          L"DX9ResTextureCPU(%X)::SetTextureData() - the image at offset %u does not fit in %u bytes: "
+                          L"nothing copied\n",
+                          LogAddress(this), offset, static_cast<unsigned int>(lockedBytes));
+            else
+                CopyRows(data, RowSize(), static_cast<uint8_t*>(locked.bits) + offset, locked.pitch, RowSize(),
+                         static_cast<size_t>(rows));
         } else if (static_cast<uint64_t>(offset) + size > lockedBytes) {
             LogAlways(LogError,
                       L"DX9ResTextureCPU(%X)::SetTextureData() - %u bytes at offset %u do not fit in %u bytes: nothing copied\n",

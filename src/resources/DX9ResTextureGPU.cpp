@@ -14,10 +14,11 @@ namespace {
 // Releases one Direct3D object of the texture; a failure inside Release is reported
 // and does not stop the release of the others.
 template <typename Interface>
-void ReleaseGuarded(Interface*& object, const void* owner, const wchar_t* notReleased, const wchar_t* caught)
+void ReleaseGuarded(Interface*& object, const void* owner, const wchar_t* notReleased, const wchar_t* caught,
+                    ULONG expectedCount = 0)
 {
     try {
-        ReleaseOwned(object, owner, notReleased);
+        ReleaseOwned(object, owner, notReleased, expectedCount);
     } catch (...) {
         object = nullptr;
         LogAlways(LogError, caught, LogAddress(owner));
@@ -93,8 +94,8 @@ void DX9ResTextureGPU::Target(uint32_t unit)
             DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
         return;
     }
-    ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::Target() - RenderSurface Not Released, RefCount = %d\n");
-    ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Target() - BackBuffer Not Released, RefCount = %d\n");
+    ReleaseHeld(_textureRenderSurface);
+    ReleaseHeld(_originalBackBuffer);
     DXFailed(_texOb->GetSurfaceLevel(0, &_textureRenderSurface), L"_texOb->GetSurfaceLevel(0,&_textureRenderSurface)");
     DXFailed(device->GetRenderTarget(0, &_originalBackBuffer), L"device->GetRenderTarget(0,&_originalBackBuffer)");
     if (_textureRenderSurface)
@@ -122,9 +123,9 @@ void DX9ResTextureGPU::DeSelect(uint32_t hardwareUnit)
         RenderAccess access(_settings.render);
         if (_originalBackBuffer) {
             DXFailed(access.Device()->SetRenderTarget(0, _originalBackBuffer), L"device->SetRenderTarget(0,_originalBackBuffer)");
-            ReleaseOwned(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::DeSelect() - BackBuffer Not Released, RefCount = %d\n");
+            ReleaseHeld(_originalBackBuffer);
         }
-        ReleaseOwned(_textureRenderSurface, this, L"DX9ResTextureGPU(%X)::DeSelect() - RenderSurface Not Released, RefCount = %d\n");
+        ReleaseHeld(_textureRenderSurface);
         _targetCount = 0;
         SetState(rsReady);
     }
@@ -175,7 +176,8 @@ void DX9ResTextureGPU::Destroy()
                    L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing original back buffer\n");
     ReleaseGuarded(_textureRenderSurface, this,
                    L"DX9ResTextureGPU(%X)::Destroy() - RenderSurface Not Released, RefCount = %d\n",
-                   L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture render surface\n");
+                   L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture render surface\n",
+                   _texOb ? 1u : 0u);
     ReleaseGuarded(_texOb, this, L"DX9ResTextureGPU(%X)::Destroy() - Texture Not Released, RefCount = %d\n",
                    L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture object\n");
     LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::Destroy()\n", LogAddress(this));

@@ -30,17 +30,30 @@ inline void RequireState(VeltraRender::IResource& resource, std::initializer_lis
 }
 
 // Releases a Direct3D object that this resource owns and forgets it. A reference
-// left over (the object is held elsewhere) is logged, when level 1 is active, with
-// `message`, which takes the owner's address (%X) and the count (%d).
+// left over beyond `expectedCount` (the object is held elsewhere) is logged, when
+// level 1 is active, with `message`, which takes the owner's address (%X) and the
+// count (%d). A texture's surface answers its texture's count, which the texture
+// itself keeps at 1 while it holds the texture.
 template <typename Interface>
-void ReleaseOwned(Interface*& object, const void* owner, const wchar_t* message)
+void ReleaseOwned(Interface*& object, const void* owner, const wchar_t* message, ULONG expectedCount = 0)
 {
     if (!object)
         return;
     const ULONG count = object->Release();
     object = nullptr;
-    if (count != 0 && LogActive(LogError))
+    if (count > expectedCount && LogActive(LogError))
         LogAlways(LogError, message, LogAddress(owner), static_cast<int>(count));
+}
+
+// Releases a reference held for a while (a surface during a render-target binding)
+// and forgets it; the count left is no concern of the holder's.
+template <typename Interface>
+void ReleaseHeld(Interface*& object)
+{
+    if (!object)
+        return;
+    object->Release();
+    object = nullptr;
 }
 
 } // namespace Veltra

@@ -157,10 +157,19 @@ void DX9ResShaderGPU::UploadParameter(uint32_t selector, const std::string& name
         break;
     }
     case CG_FLOAT3x3: {
-        // Three rows of three into the first three floats of three registers.
+        // Three rows of three into the first three floats of three registers. The block
+        // written is four registers, but Cg packs a float3x3 into three and gives the
+        // register after them to the next uniform: whatever the device holds outside
+        // the nine values is written back unchanged.
         float rows[9] = {};
         ReadWords(value, rows, 9);
         float matrix[4][4] = {};
+        if (vertex)
+            DXFailed(device->GetVertexShaderConstantF(dxReg, &matrix[0][0], 4),
+                     L"device->GetVertexShaderConstantF(dxReg, (float*)&matrix, 4)");
+        else
+            DXFailed(device->GetPixelShaderConstantF(dxReg, &matrix[0][0], 4),
+                     L"device->GetPixelShaderConstantF(dxReg, (float*)&matrix, 4)");
         for (int row = 0; row < 3; ++row)
             for (int column = 0; column < 3; ++column)
                 matrix[row][column] = rows[row * 3 + column];

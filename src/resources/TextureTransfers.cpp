@@ -34,12 +34,14 @@ void DX9ResTextureGPU::UploadThroughSystemMemory(const void* data, IDirect3DDevi
     const UINT height = static_cast<UINT>(image.pixelHeight);
     const D3DFORMAT format = static_cast<D3DFORMAT>(GetDX9Format(image.pixelFormat));
     const int64_t rowSize = static_cast<int64_t>(image.GetInternalPixelWidth()) * BytesPerTexel(image.pixelFormat);
+    // A rowBytes of 0 (a fresh descriptor's) means rows of exactly the texture's width.
+    const int64_t rowBytes = image.rowBytes == 0 ? rowSize : image.rowBytes;
 
     ComReference<IDirect3DTexture9> tempTexture;
     // Direct3D 9Ex builds the system-memory texture on the caller's pixels without a
     // copy, reading rows of exactly the texture's width: only when the host's rows are
-    // laid out that way.
-    if (_useEx && g_pd3dDeviceEx && image.rowBytes == rowSize) {
+    // laid out that way. Padded or short rows are copied row by row instead.
+    if (_useEx && g_pd3dDeviceEx && rowBytes == rowSize) {
         void* cpuData = const_cast<void*>(data);
         DXFailed(g_pd3dDeviceEx->CreateTexture(width, height, 1, 0, format, D3DPOOL_SYSTEMMEM, tempTexture.Receive(),
                                                reinterpret_cast<HANDLE*>(&cpuData)),
@@ -54,9 +56,9 @@ void DX9ResTextureGPU::UploadThroughSystemMemory(const void* data, IDirect3DDevi
             return;
         // Row by row between the host's row length and the texture's pitch: never more
         // than a row of either.
-        if (image.rowBytes > 0)
-            CopyRows(data, static_cast<size_t>(image.rowBytes), lRect.pBits, static_cast<size_t>(lRect.Pitch),
-                     static_cast<size_t>(image.rowBytes), height);
+        if (rowBytes > 0)
+            CopyRows(data, static_cast<size_t>(rowBytes), lRect.pBits, static_cast<size_t>(lRect.Pitch),
+                     static_cast<size_t>(rowBytes), height);
         else
             LogAlways(LogError, L"DX9ResTextureGPU(%X)::SetTextureData() - rowBytes=%d: nothing copied\n",
                       LogAddress(this), image.rowBytes);

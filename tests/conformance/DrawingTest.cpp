@@ -313,3 +313,28 @@ TEST_F(DrawingTest, DrawsWithoutWhatTheyNeedAreReportedAndSkipped)
     render->Clear(0);
     EXPECT_EQ(log.Count(L"no Direct3D device", 1), 3u);
 }
+
+TEST_F(DrawingTest, ARefusedVertexDeclarationLeavesNoneBound)
+{
+    // The draw after a refused declaration must not run with the one before it.
+    boost::shared_ptr<IRender> render = NewInitializedRender();
+    boost::shared_ptr<IResBufferGPU> positions = CreateBuffer(*render, bkPositions, 3, 4, Zeros);
+    boost::shared_ptr<IResBufferGPU> indices = CreateBuffer(*render, bkIndices, 0, 6, Zeros);
+    render->SelectResource(positions, 0);
+    render->SelectResource(indices, 0);
+    render->Draw();
+    IDirect3DVertexDeclaration9* bound = nullptr;
+    ASSERT_EQ(render->GetDevice()->GetVertexDeclaration(&bound), D3D_OK);
+    ASSERT_NE(bound, nullptr) << "a draw binds its declaration";
+    bound->Release();
+
+    log.Clear();
+    d3d9double::SetNextResults("IDirect3DDevice9::CreateVertexDeclaration", E_OUTOFMEMORY);
+    render->Draw();
+    EXPECT_EQ(log.Count(L"in cg_pd3dDevice->CreateVertexDeclaration(&_currentVertexElements[0], &vertexDeclaration)\n", 1), 1u)
+        << log.Dump();
+    ASSERT_EQ(render->GetDevice()->GetVertexDeclaration(&bound), D3D_OK);
+    EXPECT_EQ(bound, nullptr);
+    render->DeSelectResource(positions, 0);
+    EXPECT_TRUE(render->Shutdown());
+}

@@ -151,7 +151,7 @@ TEST_F(RenderLifecycleTest, BadInitializeInputNeitherCrashesNorFails)
     settings.window = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7FFF1234));  // not a window
     EXPECT_TRUE(InitializeRender(render, settings));
     EXPECT_EQ(log.Count(L"is not a window", 1), 1u) << log.Dump();
-    EXPECT_EQ(log.Count(L"give no projection", 1), 1u) << "one line for the unusable size";
+    EXPECT_EQ(log.Count(L"without the half-pixel shift", 3), 1u) << "one line for the unusable size";
     RenderSettings back;
     render->GetRenderSettings(&back);
     EXPECT_EQ(back.width, 640);
@@ -161,7 +161,7 @@ TEST_F(RenderLifecycleTest, BadInitializeInputNeitherCrashesNorFails)
     settings = OffscreenSettings(-5, 480);
     log.Clear();
     EXPECT_TRUE(InitializeRender(render, settings));
-    EXPECT_EQ(log.Count(L"give no projection", 1), 1u);
+    EXPECT_EQ(log.Count(L"without the half-pixel shift", 3), 1u);
     EXPECT_TRUE(render->Shutdown());
     EXPECT_TRUE(render->Shutdown());
 }

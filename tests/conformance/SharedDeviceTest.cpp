@@ -321,7 +321,7 @@ TEST(ProjectionTest, QuadCornersLandOnTheTargetShiftedByHalfAPixel)
     for (const auto& size : sizes) {
         for (double pixelAspect : aspects) {
             const QuadProjection projection = ComputeQuadProjection(size[0], size[1], pixelAspect);
-            EXPECT_TRUE(projection.complete);
+            EXPECT_TRUE(projection.shifted && !projection.aspectReplaced);
             for (double cx : {-0.5, 0.5}) {
                 for (double cy : {-0.5, 0.5}) {
                     const float(*m)[4] = projection.matrix.m;
@@ -337,11 +337,11 @@ TEST(ProjectionTest, QuadCornersLandOnTheTargetShiftedByHalfAPixel)
     // No usable size or aspect: finite values, the quad still covers the target.
     for (const auto& bad : {std::make_pair(640, 0), std::make_pair(0, 0), std::make_pair(-3, 480)}) {
         const QuadProjection projection = ComputeQuadProjection(bad.first, bad.second, 1.0);
-        EXPECT_FALSE(projection.complete);
+        EXPECT_FALSE(projection.shifted);
         for (const auto& row : projection.matrix.m)
             for (float value : row)
                 EXPECT_TRUE(std::isfinite(value));
         EXPECT_NEAR(0.5 * projection.matrix.m[0][0] / projection.matrix.m[3][3], 1.0, 1e-5);
     }
-    EXPECT_FALSE(ComputeQuadProjection(640, 480, 0.0).complete);
+    EXPECT_TRUE(ComputeQuadProjection(640, 480, 0.0).aspectReplaced);
 }

@@ -221,5 +221,8 @@ TEST_F(RealDrawingTest, DisplayBufferShowsTheFrameInTheWindow)
     render->Flush(true);
     EXPECT_TRUE(showsFrame(CaptureClientArea(other.Handle(), 64, 48))) << "the frame in the new window";
     render->ChangeRenderWindow(nullptr, 0, 0, 0, 0);
+    log.Clear();
     EXPECT_FALSE(render->DisplayBuffer(frame, 0));
+    EXPECT_EQ(log.Count(L" - ignoring DisplayBuffer", 3), 1u) << log.Dump();
+    EXPECT_EQ(log.Count(L"DisplayBuffer() - finish"), 0u) << "no frame was finished";
 }

@@ -105,17 +105,29 @@ TEST(HostLoadTest, OddSizesAndStereoRequestsOnTheRealDevice)
     HostWindow window(200, 100);
     boost::shared_ptr<IRender> render = plugin.CreateRender();
 
-    // Zero and negative sizes: Initialize answers true, the swap chain is Direct3D's
-    // business, and everything is released again.
-    const int sizes[][2] = {{0, 0}, {-16, 100}, {200, -1}};
-    for (const auto& size : sizes) {
-        SCOPED_TRACE(size[0]);
-        SCOPED_TRACE(size[1]);
-        RenderSettings settings = OffscreenSettings(size[0], size[1]);
+    // Zero and negative sizes, and the pixel aspect of a fresh record (0): Initialize
+    // answers true with one trace line saying what the projection does, the swap chain
+    // is Direct3D's business, and everything is released again. Any non-zero byte asks
+    // for stereo.
+    struct Case {
+        int width, height;
+        double pixelAspect;
+        const wchar_t* trace;
+    };
+    const Case cases[] = {{0, 0, 1.0, L"without the half-pixel shift"},
+                          {-16, 100, 1.0, L"without the half-pixel shift"},
+                          {200, -1, 1.0, L"without the half-pixel shift"},
+                          {200, 100, 0.0, L"pixelAspect=0 gives no aspect: the projection takes 1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        SCOPED_TRACE(c.height);
+        RenderSettings settings = OffscreenSettings(c.width, c.height);
+        settings.pixelAspect = c.pixelAspect;
         settings.window = window.Handle();
-        settings.enableStereo = true;
+        settings.enableStereo = 2;
         ASSERT_TRUE(InitializeRender(render, settings)) << log.Dump();
-        EXPECT_EQ(log.Count(L"give no projection", 1), 1u);
+        EXPECT_EQ(log.Count(c.trace, 3), 1u) << log.Dump();
+        EXPECT_EQ(log.Problems(), 0u) << log.Dump();
         Direct3DWitness witness(render->GetDevice());
         EXPECT_TRUE(render->Shutdown());
         EXPECT_EQ(witness.ReleaseAndCount(), 0u);

@@ -128,7 +128,14 @@ TEST_F(RealShaderTest, CompileErrorsFallBackToTheErrorPrograms)
         const wchar_t* cgCall;  // the failing call's text, or null when Cg itself does not fail
     };
     const std::string huge = std::string(1 << 20, 'x');
+    // 3 000 texture reads in one sum: far past ps_3_0's limits, and NVIDIA's compiler
+    // recurses through all of it (the program of a host that unrolls a large loop).
+    std::string deep = "uniform sampler2D image;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv)";
+    for (int i = 1; i < 3000; ++i)
+        deep += " + tex2D(image, uv * " + std::to_string(i) + ")";
+    deep += "; }\n";
     const Case cases[] = {
+        {"deep expression", VertexSource, deep, L"_cgPixelProgram = cgCreateProgram("},
         {"vertex syntax", "float4 main( : POSITION {", PixelSource, L"_cgVertexProgram = cgCreateProgram("},
         {"pixel syntax", VertexSource, "float4 main() : COLOR { return oops; }", L"_cgPixelProgram = cgCreateProgram("},
         {"empty vertex", "", PixelSource, L"_cgVertexProgram = cgCreateProgram("},

@@ -442,6 +442,8 @@ const std::map<std::string, Texts>& CallTexts()
             {L"device->SetVertexShaderConstantF(dxReg, floatVector, 1)",
                 L"device->SetVertexShaderConstantF(dxReg, (float*)&matrix, 4)",
                 L"device->SetVertexShaderConstantF(dxReg, floatArray, 4)"}},
+        {"IDirect3DDevice9::GetVertexShaderConstantF", {L"device->GetVertexShaderConstantF(dxReg, (float*)&matrix, 4)"}},
+        {"IDirect3DDevice9::GetPixelShaderConstantF", {L"device->GetPixelShaderConstantF(dxReg, (float*)&matrix, 4)"}},
         {"IDirect3DDevice9::SetPixelShaderConstantF",
             {L"device->SetPixelShaderConstantF(dxReg, floatVector, 1)",
                 L"device->SetPixelShaderConstantF(dxReg, (float*)&matrix, 4)",

@@ -56,6 +56,15 @@ size_t LogCapture::Count(const std::wstring& fragment, unsigned int level) const
     return count;
 }
 
+size_t LogCapture::Problems() const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    size_t count = 0;
+    for (const LogRecord& record : _records)
+        count += record.level <= 1 ? 1 : 0;
+    return count;
+}
+
 std::string LogCapture::Dump() const
 {
     std::lock_guard<std::mutex> lock(_mutex);

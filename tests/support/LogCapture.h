@@ -28,6 +28,8 @@ public:
     size_t Count(const std::wstring& fragment) const;
     size_t Count(const std::wstring& fragment, unsigned int level) const;
     bool Contains(const std::wstring& fragment) const { return Count(fragment) > 0; }
+    // Records at level 0 (severe) or 1 (error): a clean run writes none.
+    size_t Problems() const;
     // All records, one per line, for failure messages.
     std::string Dump() const;
 

@@ -28,11 +28,14 @@ struct Device : FakeObject {
     D3DPRESENT_PARAMETERS present{};
     FakeObject* swapChain = nullptr;  // the implicit one, owned
     std::array<FakeObject*, 4> targets{};  // render targets, held while bound
+    FakeObject* declaration = nullptr;     // the vertex declaration, held while bound
     ~Device()
     {
         for (FakeObject* target : targets)
             if (target)
                 Unhold(target);
+        if (declaration)
+            Unhold(declaration);
     }
 };
 struct SwapChain : FakeObject {
@@ -590,6 +593,30 @@ HRESULT STDMETHODCALLTYPE CreateVertexDeclaration(
     return hr;
 }
 
+HRESULT STDMETHODCALLTYPE SetVertexDeclaration(FakeObject* self, IDirect3DVertexDeclaration9* declaration)
+{
+    auto lock = Lock();
+    const bool bad = declaration && !IsLive(declaration, Type::Declaration);
+    const HRESULT hr = Answer(self, "SetVertexDeclaration", Args(declaration), Invalid(bad));
+    if (FAILED(hr) || bad)
+        return hr;
+    FakeObject*& bound = static_cast<Device*>(self)->declaration;
+    auto* next = reinterpret_cast<FakeObject*>(declaration);
+    if (next)
+        ++next->holds;
+    if (bound)
+        Unhold(bound);
+    bound = next;
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE GetVertexDeclaration(FakeObject* self, IDirect3DVertexDeclaration9** out)
+{
+    auto lock = Lock();
+    return Hand(Answer(self, "GetVertexDeclaration", Args(out), Invalid(!out)), out,
+        static_cast<Device*>(self)->declaration);
+}
+
 HRESULT STDMETHODCALLTYPE UpdateSurface(FakeObject* self, IDirect3DSurface9* src,
     const RECT* srcRect, IDirect3DSurface9* dst, const POINT* dstPoint)
 {
@@ -778,6 +805,8 @@ std::vector<Override> HandWritten()
         {T::Device, "CreateVertexShader", Slot(&CreateVertexShader)},
         {T::Device, "CreatePixelShader", Slot(&CreatePixelShader)},
         {T::Device, "CreateVertexDeclaration", Slot(&CreateVertexDeclaration)},
+        {T::Device, "SetVertexDeclaration", Slot(&SetVertexDeclaration)},
+        {T::Device, "GetVertexDeclaration", Slot(&GetVertexDeclaration)},
         {T::Device, "UpdateSurface", Slot(&UpdateSurface)},
         {T::Device, "UpdateTexture", Slot(&UpdateTexture)},
         {T::Device, "GetRenderTargetData", Slot(&GetRenderTargetData)},
