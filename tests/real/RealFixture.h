@@ -1,80 +1,69 @@
 #pragma once
-// The fixture of the real-stack drawing tests: a render on Wine's Direct3D 9 with a
-// host window, the raster and depth states a host sets before drawing, shaders from
-// source, read-back of textures, and a check that Direct3D is released at the end.
+// The one fixture of the real-stack tests: the plug-in loaded as a host loads it and a
+// render on Wine's Direct3D 9 (9Ex in real_tests, the plain device with 16-bit indices
+// in real_plain_tests) with a host window and the raster and depth states a host
+// selects before drawing. Every test ends as a host relies on: no level-0 or level-1
+// record beyond those it provokes, and a last Shutdown that succeeds and leaves nothing
+// of Direct3D alive.
 
 #include "HostWindow.h"
 #include "LogCapture.h"
 #include "PluginLibrary.h"
-#include "QuadShader.h"
 #include "Resources.h"
 
 #include <d3d9.h>
 #include <gtest/gtest.h>
-#include <cstring>
+
+#include <functional>
 #include <vector>
 
 using namespace VeltraRender;
+using Pixels = std::vector<uint32_t>;
 
-const char* const SamplingPixelShader = R"(
-uniform sampler2D image;
-float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv); }
-)";
+// The default quad through the render's projection, which puts texel (x, y) of a
+// target-sized texture on pixel (x, y).
+extern const char* const QuadVertexShader;
+extern const char* const UniformColourPixel;  // the uniform `colour`
+extern const char* const SamplingPixel;       // texel (x, y) of `image` on pixel (x, y) under the default quad
+extern const char* const ClipSpaceVertex;     // positions taken as clip-space coordinates
+
+// Pixel (x, y) of the test image: eight saturated colours, two alpha values.
+uint32_t PatternPixel(int x, int y);
+Pixels Pattern(int width, int height);
+ShaderValue Rgba(float red, float green, float blue, float alpha = 1);
 
 class RealFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        render = plugin.CreateRender();
-        RenderSettings settings = OffscreenSettings(64, 48);
-        settings.window = window.Handle();
-        ASSERT_TRUE(InitializeRender(render, settings));
-        device = render->GetDevice();
-        device->GetDirect3D(&direct3D);
-        SelectHostStates();
-        log.Clear();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(log.Problems(), 0u) << "no level-0 or level-1 record in a clean run:\n" << log.Dump();
-        EXPECT_TRUE(render->Shutdown());
-        EXPECT_EQ(direct3D->Release(), 0u) << "nothing of Direct3D left";
-    }
+    static const int Width = 64, Height = 48;
 
-    // What a host selects before it draws: no culling (the default quad faces away
-    // from Direct3D's default cull mode) and no depth test.
-    void SelectHostStates()
-    {
-        render->SelectState(render->CreateState(RasterSettings()), 0);
-        render->SelectState(render->CreateState(DepthSettings()), 0);
-    }
+    void SetUp() override;
+    void TearDown() override;
 
-    boost::shared_ptr<IResShaderGPU> Shader(const char* vertex, const char* pixel)
-    {
-        ShaderSettings settings;
-        settings.vertexShaderCode = vertex;
-        settings.pixelShaderCode = pixel;
-        return boost::dynamic_pointer_cast<IResShaderGPU>(render->CreateResourceGPU(settings));
-    }
-
-    // Reads a texture back and answers its pixel at (x, y).
-    std::vector<uint32_t> ReadBack(const boost::shared_ptr<IResTextureGPU>& texture, int width, int height)
-    {
-        boost::shared_ptr<IResTextureCPU> readBack = CreateCpuTexture(*render, width, height);
-        render->TransferResource(texture, readBack);
-        const LockedMemory locked = render->LockResource(readBack);
-        std::vector<uint32_t> pixels(width * height);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(&pixels[y * width], static_cast<const uint8_t*>(locked.bits) + y * locked.pitch, width * 4);
-        render->UnlockResource(readBack);
-        return pixels;
-    }
+    static bool PlainDevice();
+    // Shuts the render down, checks that nothing of Direct3D is left, initialises it again.
+    void Reinitialize(RenderSettings settings);
+    void SelectHostStates();
+    boost::shared_ptr<IResShaderGPU> Shader(const std::string& vertex, const std::string& pixel);
+    // One colour wherever `vertex` puts the vertices.
+    boost::shared_ptr<IResShaderGPU> Solid(float red, float green, float blue, const char* vertex = ClipSpaceVertex);
+    boost::shared_ptr<IResTextureGPU> Texture(const Pixels& pixels, int width, int height);
+    // The default quad through `shader`, sampling `source` on unit 0 when there is one.
+    void Quad(const boost::shared_ptr<IResShaderGPU>& shader, const boost::shared_ptr<IResTextureGPU>& source = {});
+    // A frame into a new target of the window's size: cleared, drawn by `draw`, read back.
+    Pixels Frame(const std::function<void()>& draw);
+    // Texels, rows without padding: of a CPU texture, or of a GPU one through a CPU texture of `format`.
+    std::vector<uint8_t> ReadBytes(const boost::shared_ptr<IResource>& texture, int texelsWide, int height,
+                                   uint32_t format = pfColor0);
+    Pixels ReadBack(const boost::shared_ptr<IResource>& texture, int width, int height);
 
     LogCapture log;
     PluginLibrary plugin;
-    HostWindow window{64, 48};
+    HostWindow window{Width, Height};
     boost::shared_ptr<IRender> render;
     IDirect3DDevice9* device = nullptr;
-    IDirect3D9* direct3D = nullptr;
-};
+    size_t expectedProblems = 0;  // level-0 and level-1 records the test provokes on purpose
 
+private:
+    void ShutDown();
+    IDirect3D9* _direct3D = nullptr;  // held across the last Shutdown, which must release everything else
+};

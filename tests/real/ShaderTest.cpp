@@ -1,159 +1,154 @@
-// Shaders on the real stack: NVIDIA's Cg runtime (through the Wine bridge), Wine's
-// D3DX assembler and Direct3D 9. The registers a uniform lands in are the ones Cg
-// reports; failures fall back to the error programs.
+// Shaders on the real stack: NVIDIA's Cg runtime through the Wine bridge, Wine's D3DX
+// assembler and Direct3D 9. What each uniform upload leaves in the registers Cg
+// assigned (the vertex side's uploads show in every frame of the default quad), and
+// the fallback to the error programs, also where the bridge guards Cg.
 
-#include "LogCapture.h"
-#include "PluginLibrary.h"
-#include "Resources.h"
+#include "RealFixture.h"
 
 #include <Cg/cg.h>
-#include <d3d9.h>
-#include <gtest/gtest.h>
-#include <iostream>
 
-using namespace VeltraRender;
+#include <limits>
+
+using RealShaderTest = RealFixture;
 
 namespace {
 
-const char* const VertexSource = R"(
-#ifndef PROFILE_3_0
-#error the device reports shader level 2: the 3.0 profile is expected
-#endif
-uniform float4x4 ModelViewProjection;
-uniform float4 tint;
-uniform float4 unused;
-struct Output { float4 position : POSITION; float4 color : COLOR0; };
-Output main(float4 position : POSITION)
+// Cg gives `projection` the register after the float3x3's three; its name sorts first,
+// so it is uploaded before `rotation`, whose upload must leave it alone.
+const char* const UniformPixel = R"(
+uniform float f0, f1, f2, f3, f4; uniform int i0, i1, i2, i3, i4; uniform float2 v2; uniform float3 v3, w3;
+uniform float4 v4, unused; uniform int2 n2; uniform int3 n3; uniform int4 n4;
+uniform float3x3 rotation; uniform float4x4 projection;
+float4 main() : COLOR {
+    float4 sum = float4(f0 + f1 + f2 + f3 + f4, i0 + i1 + i2 + i3 + i4, v2.x + v2.y, 0);
+    sum.xyz += v3 + w3 + n3 + mul(rotation, v3);
+    return mul(projection, sum + v4 + n2.xyxy + n4);
+})";
+
+// The register of a uniform of the pixel program as Cg assigns it with the profile of
+// the render's shader level (2.0, 2.x, 3.0).
+int CgRegister(int level, const char* name)
 {
-    Output output;
-    output.position = mul(position, ModelViewProjection);
-    output.color = tint;
-    return output;
-}
-)";
-const char* const PixelSource = "float4 main(float4 color : COLOR0) : COLOR { return color; }";
-const char* const ErrorVertexProgram = "float4 main() : POSITION { return float4(0.0, 0.0, 0.0, 0.0); };";
-
-class RealShaderTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        render = plugin.CreateRender();
-        RenderSettings settings = OffscreenSettings(64, 64);
-        ASSERT_TRUE(InitializeRender(render, settings));
-        render->GetDevice()->GetDirect3D(&direct3D);
-        log.Clear();
-    }
-    void TearDown() override
-    {
-        EXPECT_TRUE(render->Shutdown());
-        EXPECT_EQ(direct3D->Release(), 0u) << "nothing of Direct3D left";
-    }
-
-    boost::shared_ptr<IResShaderGPU> Create(const std::string& vertex, const std::string& pixel)
-    {
-        ShaderSettings settings;
-        settings.vertexShaderCode = vertex;
-        settings.pixelShaderCode = pixel;
-        return boost::dynamic_pointer_cast<IResShaderGPU>(render->CreateResourceGPU(settings));
-    }
-
-    LogCapture log;
-    PluginLibrary plugin;
-    boost::shared_ptr<IRender> render;
-    IDirect3D9* direct3D = nullptr;
-};
-
-// What Cg itself reports for a uniform of the vertex source, compiled as the plug-in does.
-struct CgReport {
-    std::string assembly;
-    unsigned long matrixRegister = 0;
-    unsigned long tintRegister = 0;
-};
-
-CgReport AskCg()
-{
-    CgReport report;
+    const CGprofile profiles[] = {CG_PROFILE_PS_2_0, CG_PROFILE_PS_2_X, CG_PROFILE_PS_3_0};
     CGcontext context = cgCreateContext();
-    const char* arguments[] = {"-DPROFILE_3_0", "-unroll", "all", "-ifcvt", "all", nullptr};
-    CGprogram program = cgCreateProgram(context, CG_SOURCE, VertexSource, CG_PROFILE_VS_3_0, "main", arguments);
-    EXPECT_EQ(cgGetError(), CG_NO_ERROR);
-    report.assembly = cgGetProgramString(program, CG_COMPILED_PROGRAM);
-    report.matrixRegister = cgGetParameterResourceIndex(cgGetNamedParameter(program, "ModelViewProjection"));
-    report.tintRegister = cgGetParameterResourceIndex(cgGetNamedParameter(program, "tint"));
-    cgDestroyProgram(program);
+    CGprogram program = cgCreateProgram(context, CG_SOURCE, UniformPixel, profiles[level], "main", nullptr);
+    CGparameter parameter = cgGetNamedParameter(program, name);
+    const int index = cgGetParameterResource(parameter) == CG_C ? int(cgGetParameterResourceIndex(parameter)) : -1;
     cgDestroyContext(context);
-    return report;
+    return index;
+}
+
+// -4, 5, 6, 7 in the payload itself, not in a block.
+ShaderValue InlineInts(uint32_t tag)
+{
+    const int32_t values[4] = {-4, 5, 6, 7};
+    return ShaderValue::Inline(tag, values);
 }
 
 } // namespace
 
-TEST_F(RealShaderTest, UniformsLandInTheRegistersCgReports)
+TEST_F(RealShaderTest, EachUploadReachesTheRegistersCgAssigned)
 {
-    boost::shared_ptr<IResShaderGPU> shader = Create(VertexSource, PixelSource);
-    EXPECT_EQ(shader->GetState(), rsReady);
-    EXPECT_EQ(log.Count(L"Shader compiler error"), 0u) << log.Dump();
-
-    const CgReport cg = AskCg();
-    std::cout << "vs_3_0 assembly from Cg:\n" << cg.assembly << "ModelViewProjection: c" << cg.matrixRegister
-              << ", tint: c" << cg.tintRegister << std::endl;
-    EXPECT_EQ(cg.assembly.rfind("vs_3_0", 0), 0u);
-    ASSERT_NE(cg.matrixRegister, cg.tintRegister);
-
-    float matrix[16];
+    const float three[3] = {1, 2, 3}, nine[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const int32_t ints[3] = {-4, 5, 6};
+    float sixteen[16];
     for (int i = 0; i < 16; ++i)
-        matrix[i] = static_cast<float>(i + 1) * 0.5f;
-    const float tint[4] = {0.25f, 0.5f, 0.75f, 1.0f};
-    shader->SetVertexParameter("ModelViewProjection", ShaderValue::Matrix(matrix));
-    shader->SetVertexParameter("tint", ShaderValue::Floats(tint, 4));
-    shader->SetVertexParameter("unused", ShaderValue::Floats(tint, 4));
-    shader->SetVertexParameter("no such uniform", ShaderValue::Float(1));
+        sixteen[i] = i * 0.5f;
+    const std::vector<float> matrix(sixteen, sixteen + 16);
+    const struct {
+        const char* name;
+        ShaderValue value;
+        std::vector<float> registers;  // what the shader receives, four floats a register
+    } cases[] = {
+        {"f0", ShaderValue::Float(0.5f), {0.5f, 0, 0, 0}},
+        {"f1", ShaderValue::Double(-2.25), {-2.25f, 0, 0, 0}},
+        {"f2", ShaderValue::Int16(-3), {-3, 0, 0, 0}},
+        {"f3", ShaderValue::Int32(7), {7, 0, 0, 0}},
+        {"f4", ShaderValue::Int64(-9), {-9, 0, 0, 0}},
+        {"i0", ShaderValue::Float(2.7f), {2, 0, 0, 0}},
+        {"i1", ShaderValue::Double(-2.7), {-2, 0, 0, 0}},
+        {"i2", ShaderValue::Float(1e20f), {2147483647.0f, 0, 0, 0}},
+        {"i3", ShaderValue::Double(std::numeric_limits<double>::quiet_NaN()), {0, 0, 0, 0}},
+        {"i4", ShaderValue::Int64(0x100000005LL), {5, 0, 0, 0}},
+        {"v2", Rgba(1, 2, 3, 4), {1, 2, 0, 0}},
+        {"v3", ShaderValue::Block(three, sizeof three), {1, 2, 3, 0}},
+        {"w3", ShaderValue::Block(three, 4), {1, 0, 0, 0}},
+        {"v4", Rgba(1, 2, 3, 4), {1, 2, 3, 4}},
+        {"n2", InlineInts(svInline2), {-4, 5, 0, 0}},
+        {"n3", ShaderValue::Block(ints, sizeof ints), {-4, 5, 6, 0}},
+        {"n4", InlineInts(svInline3), {-4, 5, 6, 7}},
+        {"rotation", ShaderValue::Block(nine, sizeof nine), {1, 2, 3, -1, 4, 5, 6, -1, 7, 8, 9, -1}},
+        {"projection", ShaderValue::Matrix(sixteen), matrix},
+    };
+    boost::shared_ptr<IResShaderGPU> shader = Shader(ClipSpaceVertex, UniformPixel);
+    for (const auto& c : cases)
+        shader->SetPixelParameter(c.name, c.value);
+    shader->SetPixelParameter("unused", Rgba(1, 1, 1, 1));
+    shader->SetPixelParameter("absent", Rgba(1, 1, 1, 1));
+    const int level = render->GetShaderLevel();
+    ASSERT_TRUE(level >= 0 && level <= 2) << level;
+    const int rotation = CgRegister(level, "rotation");
+    ASSERT_EQ(CgRegister(level, "projection"), rotation + 3);
+    const std::vector<float> before(12, -1.0f);  // the device's floats beside the nine of the float3x3
+    device->SetPixelShaderConstantF(rotation, before.data(), 3);
     shader->Select(0);
-
-    IDirect3DDevice9* device = render->GetDevice();
-    float registers[16] = {};
-    ASSERT_EQ(device->GetVertexShaderConstantF(cg.matrixRegister, registers, 4), D3D_OK);
-    EXPECT_EQ(std::vector<float>(registers, registers + 16), std::vector<float>(matrix, matrix + 16));
-    ASSERT_EQ(device->GetVertexShaderConstantF(cg.tintRegister, registers, 1), D3D_OK);
-    EXPECT_EQ(std::vector<float>(registers, registers + 4), std::vector<float>(tint, tint + 4));
-    EXPECT_TRUE(log.Records().empty()) << "a dropped or unknown uniform is skipped silently\n" << log.Dump();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int index = CgRegister(level, c.name);
+        ASSERT_GE(index, 0);
+        std::vector<float> held(c.registers.size());
+        ASSERT_EQ(device->GetPixelShaderConstantF(index, held.data(), static_cast<UINT>(held.size() / 4)), D3D_OK);
+        EXPECT_EQ(held, c.registers);
+    }
+    EXPECT_TRUE(log.Records().empty()) << "dropped and unknown uniforms are skipped silently\n" << log.Dump();
+    // A float4x4 given any other value is refused, now and at every later Select.
+    EXPECT_VELTRA_ERROR(shader->SetPixelParameter("projection", ShaderValue::Float(1)), Veltra::ecInvalidParameter);
+    EXPECT_VELTRA_ERROR(shader->Select(0), Veltra::ecInvalidParameter);
     shader->DeSelect(0);
 }
 
-TEST_F(RealShaderTest, CompileErrorsFallBackToTheErrorPrograms)
+TEST_F(RealShaderTest, CompileFailuresFallBackToTheErrorPrograms)
 {
-    struct Case {
-        const char* name;
-        std::string vertex, pixel;
-        const wchar_t* cgCall;  // the failing call's text, or null when Cg itself does not fail
-    };
-    const std::string huge = std::string(1 << 20, 'x');
-    // 3 000 texture reads in one sum: far past ps_3_0's limits, and NVIDIA's compiler
+    const char* const vertex = "float4 main(float4 p : POSITION) : POSITION { return p; }";
+    const char* const pixel = "float4 main() : COLOR { return float4(1, 1, 1, 1); }";
+    const std::string errorPrograms = "float4 main() : POSITION { return float4(0.0, 0.0, 0.0, 0.0); };"
+                                      "float4 main() : COLOR { return float4(1.0, 0.0, 0.5, 1.0); }; ";
+    // 3 000 texture reads in one sum: past every profile's limits, and NVIDIA's compiler
     // recurses through all of it (the program of a host that unrolls a large loop).
-    std::string deep = "uniform sampler2D image;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv)";
+    std::string deep = "uniform sampler2D image; float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv)";
     for (int i = 1; i < 3000; ++i)
         deep += " + tex2D(image, uv * " + std::to_string(i) + ")";
-    deep += "; }\n";
-    const Case cases[] = {
-        {"deep expression", VertexSource, deep, L"_cgPixelProgram = cgCreateProgram("},
-        {"vertex syntax", "float4 main( : POSITION {", PixelSource, L"_cgVertexProgram = cgCreateProgram("},
-        {"pixel syntax", VertexSource, "float4 main() : COLOR { return oops; }", L"_cgPixelProgram = cgCreateProgram("},
-        {"empty vertex", "", PixelSource, L"_cgVertexProgram = cgCreateProgram("},
-        {"no main", "float4 other() : POSITION { return 0; }", PixelSource, L"_cgVertexProgram = cgCreateProgram("},
-        {"1 MiB of nonsense", huge, PixelSource, L"_cgVertexProgram = cgCreateProgram("},
+    deep += "; }";
+    // NVIDIA's Linux compiler corrupts memory on identifiers of a few hundred characters:
+    // the Cg bridge refuses those over 255, and Cg reports a compile error instead.
+    auto named = [](size_t length) {
+        const std::string name(length, 'u');
+        return "uniform float4 " + name + "; float4 main() : COLOR { return " + name + "; }";
     };
-    for (const Case& c : cases) {
+    const struct {
+        const char* name;
+        std::string vertex, pixel;
+        const wchar_t* failed;  // the program whose compilation Cg reports; null: none fails
+    } cases[] = {
+        {"deep expression", vertex, deep, L"_cgPixelProgram = cgCreateProgram("},
+        {"vertex syntax", "float4 main( : POSITION {", pixel, L"_cgVertexProgram = cgCreateProgram("},
+        {"pixel syntax", vertex, "float4 main() : COLOR { return oops; }", L"_cgPixelProgram = cgCreateProgram("},
+        {"1 MiB of nonsense", std::string(1 << 20, 'x'), pixel, L"_cgVertexProgram = cgCreateProgram("},
+        {"256-character identifier", vertex, named(256), L"_cgPixelProgram = cgCreateProgram("},
+        {"255-character identifier", vertex, named(255), nullptr},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         log.Clear();
-        boost::shared_ptr<IResShaderGPU> shader = Create(c.vertex, c.pixel);
+        boost::shared_ptr<IResShaderGPU> shader = Shader(c.vertex, c.pixel);
         EXPECT_EQ(shader->GetState(), rsReady);
-        EXPECT_EQ(log.Count(L"Cg Error: "), 1u) << log.Dump();
-        EXPECT_EQ(log.Count(c.cgCall, 2), 1u) << log.Dump();
-        EXPECT_EQ(log.Count(L"Shader compiler error, using 'error' shader\n", 2), 1u);
+        const size_t failures = c.failed ? 1 : 0;
+        EXPECT_EQ(log.Count(L"Cg Error: "), failures) << log.Dump();
+        EXPECT_EQ(log.Count(c.failed ? c.failed : L"Cg Error: ", 2), failures);
+        EXPECT_EQ(log.Count(L"Shader compiler error, using 'error' shader\n", 2), failures);
         ShaderSettings settings;
         shader->GetSettings(settings);
-        EXPECT_EQ(settings.vertexShaderCode, ErrorVertexProgram) << "both programs are replaced";
-        EXPECT_EQ(settings.pixelShaderCode, "float4 main() : COLOR { return float4(1.0, 0.0, 0.5, 1.0); }; ");
-        render->DestroyResource(shader);
+        EXPECT_EQ(settings.vertexShaderCode + settings.pixelShaderCode, c.failed ? errorPrograms : c.vertex + c.pixel);
+        Frame([&] { Quad(shader); });  // draws with the error programs: nothing to report
     }
 }

@@ -2,41 +2,21 @@
 
 #include <stdexcept>
 
-namespace {
-
-const wchar_t* const HostWindowClass = L"VeltraTestHostWindow";
-
-void RegisterHostWindowClass()
+HostWindow::HostWindow(int width, int height, const wchar_t* title)
 {
-    static bool registered = false;
-    if (registered)
-        return;
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = DefWindowProcW;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.lpszClassName = HostWindowClass;
-    RegisterClassW(&windowClass);
-    registered = true;
-}
-
-} // namespace
-
-HostWindow::HostWindow(int width, int height, const wchar_t* title)
-{
-    RegisterHostWindowClass();
-    RECT frame = {0, 0, width, height};
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    windowClass.lpszClassName = L"VeltraTestHostWindow";
+    RegisterClassW(&windowClass);  // fails harmlessly once registered
     // Test programs run side by side on one X display: each process puts its windows
     // in a place of its own, so that what one of them reads off the screen is its own.
+    // Without a frame, the client area is the whole window.
     const int slot = static_cast<int>(GetCurrentProcessId() / 4 % 12);
-    const int left = 16 + slot % 4 * 300, top = 16 + slot / 4 * 320;
-    _window = CreateWindowExW(0, HostWindowClass, title, WS_OVERLAPPEDWINDOW, left, top, frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    _window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_POPUP | WS_VISIBLE, 16 + slot % 4 * 300,
+                              16 + slot / 4 * 320, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!_window)
         throw std::runtime_error("host window could not be created");
-    ShowWindow(_window, SW_SHOWNORMAL);
-    UpdateWindow(_window);
     PumpMessages();
 }
 
@@ -55,29 +35,13 @@ void HostWindow::PumpMessages()
     }
 }
 
-namespace {
-
-BOOL CALLBACK MatchHiddenDeviceWindow(HWND window, LPARAM found)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[32] = {};
-    wchar_t title[32] = {};
-    GetClassNameW(window, className, 32);
-    GetWindowTextW(window, title, 32);
-    if (process == GetCurrentProcessId() && lstrcmpW(className, L"VeltraRender") == 0 &&
-        lstrcmpW(title, L"DirectXWindow") == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 HWND FindHiddenDeviceWindow()
 {
-    HWND found = nullptr;
-    EnumWindows(MatchHiddenDeviceWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"VeltraRender", L"DirectXWindow"));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId())
+            return window;
+    }
+    return nullptr;
 }

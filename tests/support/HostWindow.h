@@ -7,7 +7,6 @@ class HostWindow {
 public:
     HostWindow(int width, int height, const wchar_t* title = L"Veltra test host");
     ~HostWindow();
-
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 

@@ -14,11 +14,6 @@ LogCapture::~LogCapture()
     sklog_Configure(L"");
 }
 
-void LogCapture::SetLevels(const wchar_t* levels)
-{
-    sklog_Configure(levels);
-}
-
 void LogCapture::Receive(void* context, unsigned int module, unsigned int level, const wchar_t* text)
 {
     LogCapture* self = static_cast<LogCapture*>(context);
@@ -38,42 +33,22 @@ void LogCapture::Clear()
     _records.clear();
 }
 
-size_t LogCapture::Count(const std::wstring& fragment) const
-{
-    std::lock_guard<std::mutex> lock(_mutex);
-    size_t count = 0;
-    for (const LogRecord& record : _records)
-        count += record.text.find(fragment) != std::wstring::npos ? 1 : 0;
-    return count;
-}
-
 size_t LogCapture::Count(const std::wstring& fragment, unsigned int level) const
 {
-    std::lock_guard<std::mutex> lock(_mutex);
     size_t count = 0;
-    for (const LogRecord& record : _records)
-        count += record.level == level && record.text.find(fragment) != std::wstring::npos ? 1 : 0;
-    return count;
-}
-
-size_t LogCapture::Problems() const
-{
-    std::lock_guard<std::mutex> lock(_mutex);
-    size_t count = 0;
-    for (const LogRecord& record : _records)
-        count += record.level <= 1 ? 1 : 0;
+    for (const LogRecord& record : Records())
+        count += (level == AnyLevel || record.level == level) && record.text.find(fragment) != std::wstring::npos;
     return count;
 }
 
 std::string LogCapture::Dump() const
 {
-    std::lock_guard<std::mutex> lock(_mutex);
     std::string out;
-    for (const LogRecord& record : _records) {
+    for (const LogRecord& record : Records()) {
         out += std::to_string(record.module) + "/" + std::to_string(record.level) + " ";
         for (wchar_t c : record.text)
             out += c < 128 ? static_cast<char>(c) : '?';
-        if (out.empty() || out.back() != '\n')
+        if (out.back() != '\n')
             out += '\n';
     }
     return out;

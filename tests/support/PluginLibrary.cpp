@@ -1,6 +1,5 @@
 #include "PluginLibrary.h"
 
-#include <gtest/gtest.h>
 #include <cwchar>
 #include <stdexcept>
 
@@ -11,24 +10,11 @@ PluginLibrary::PluginLibrary()
         throw std::runtime_error("VeltraRenderDirectX.dll could not be loaded");
     _list = reinterpret_cast<const VeltraRender::VeltraRenderData*>(
         GetProcAddress(_module, VeltraRender::RenderListExportName));
-    if (!_list)
-        throw std::runtime_error("g_VeltraRenderList is not exported");
-    for (const VeltraRender::VeltraRenderData* entry = _list; entry->name || entry->create; ++entry) {
+    for (const VeltraRender::VeltraRenderData* entry = _list; entry && (entry->name || entry->create); ++entry)
         if (entry->name && std::wcscmp(entry->name, L"RenderDX9") == 0)
             _create = entry->create;
-    }
     if (!_create)
-        throw std::runtime_error("no RenderDX9 entry in g_VeltraRenderList");
-}
-
-PluginLibrary::~PluginLibrary()
-{
-    FreeLibrary(_module);
-}
-
-boost::shared_ptr<VeltraRender::IRender> PluginLibrary::CreateRender() const
-{
-    return _create();
+        throw std::runtime_error("g_VeltraRenderList has no RenderDX9 entry");
 }
 
 bool InitializeRender(const boost::shared_ptr<VeltraRender::IRender>& render, VeltraRender::RenderSettings& settings)

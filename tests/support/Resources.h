@@ -8,17 +8,17 @@
 #include <boost/shared_ptr.hpp>
 
 // Expects `statement` to throw VeltraException with `expectedCode` and detail 0.
-#define EXPECT_VELTRA_ERROR(statement, expectedCode)                                             \
-    do {                                                                                         \
-        bool thrown_ = false;                                                                    \
-        try {                                                                                    \
-            statement;                                                                           \
-        } catch (const Veltra::VeltraException& error_) {                                        \
-            thrown_ = true;                                                                      \
-            EXPECT_EQ(error_.code, (expectedCode)) << #statement;                                \
-            EXPECT_EQ(error_.detail, 0) << #statement;                                           \
-        }                                                                                        \
-        EXPECT_TRUE(thrown_) << #statement << " threw no VeltraException";                       \
+#define EXPECT_VELTRA_ERROR(statement, expectedCode)                                                                   \
+    do {                                                                                                               \
+        bool thrown_ = false;                                                                                          \
+        try {                                                                                                          \
+            statement;                                                                                                 \
+        } catch (const Veltra::VeltraException& error_) {                                                              \
+            thrown_ = true;                                                                                            \
+            EXPECT_EQ(error_.code, (expectedCode)) << #statement;                                                      \
+            EXPECT_EQ(error_.detail, 0) << #statement;                                                                 \
+        }                                                                                                              \
+        EXPECT_TRUE(thrown_) << #statement << " threw no VeltraException";                                             \
     } while (false)
 
 inline VeltraRender::BufferSettings BufferOf(uint32_t kind, uint32_t components, int32_t count,

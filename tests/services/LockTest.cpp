@@ -1,9 +1,10 @@
+// skcore's critical section: re-entrant for its owner, exclusive for everyone else.
+
 #include <skcore.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 TEST(SkcoreCriticalSection, IsReentrantForItsOwnerAndExcludesOtherThreads)
@@ -14,14 +15,14 @@ TEST(SkcoreCriticalSection, IsReentrantForItsOwnerAndExcludesOtherThreads)
     {
         skcore::COSAutoLock outer(section);
         {
-            skcore::COSAutoLock inner(section); // would hang if not re-entrant
+            skcore::COSAutoLock inner(section);  // would hang if not re-entrant
         }
         // Leaving the inner lock must not release the outer one.
         other = std::thread([&] {
             skcore::COSAutoLock lock(section);
             otherEntered = true;
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Sleep(200);
         EXPECT_FALSE(otherEntered);
     }
     other.join();
