@@ -32,6 +32,15 @@ protected:
         return render;
     }
 
+    // Shuts the render down and drops it: nothing of it may stay.
+    void Finish(boost::shared_ptr<VeltraRender::IRender>& render)
+    {
+        EXPECT_TRUE(render->Shutdown());
+        render.reset();
+        EXPECT_EQ(d3d9double::LiveObjects().size(), 0u) << "Direct3D objects left referenced";
+        EXPECT_EQ(FindHiddenDeviceWindow(), nullptr);
+    }
+
     LogCapture log;
     std::unique_ptr<PluginLibrary> plugin = std::make_unique<PluginLibrary>();
 };

@@ -20,7 +20,8 @@ TEST_F(ShaderFallbackTest, EachFailingStepFallsBackOnceToTheErrorPrograms)
             L"_cgPixelProgram = cgCreateProgram("},
         {"no assembly text", [] { cgdouble::Fail("cgGetProgramString", CG_INVALID_PROGRAM_HANDLE_ERROR, 1); }, vertex,
             L"Cg Error: "},
-        {"the assembler refusing the text", [] { cgdouble::Current().nextAssembly = "vs_3_0\nbogus r0\n", cgdouble::Current().nextCount = 1; }, vertex, nullptr},
+        {"the assembler refusing the text",
+            [] { cgdouble::Current().nextAssembly = "vs_3_0\nbogus r0\n", cgdouble::Current().nextCount = 1; }, vertex, nullptr},
         {"the device refusing the shader", [] { d3d9double::Fail("IDirect3DDevice9::CreatePixelShader", E_FAIL, 1); },
             vertex, nullptr}};
     boost::shared_ptr<IRender> render = Render();

@@ -1,14 +1,12 @@
 // Bad input sweep: one table of operations, each run on every subject of every unit: each kind
 // of object in each life-cycle state (and a state the host forces), objects made from settings
-// out of range (kinds, counts, sizes, formats, row lengths), the host's own
-// objects, an empty pointer, objects whose render is gone, and renders without a device. Host
-// memory handed over ends where an inaccessible page begins, and so does what a lock hands out:
-// reading or writing past either faults. Every call must end as designed (a return, a
-// VeltraException, boost::bad_weak_ptr); nothing may crash, hang or stay alive. Then uniform
-// uploads are fuzzed with a fixed seed (VELTRA_FUZZ_SEED=N runs another).
+// out of range (kinds, counts, sizes, formats, row lengths), an empty pointer, objects whose
+// render is gone, and renders without a device. Host memory handed over ends where an
+// inaccessible page begins, and so does what a lock hands out: reading or writing past either
+// faults. Every call must end as designed (a return, a VeltraException, boost::bad_weak_ptr);
+// nothing may crash, hang or stay alive. Then uniform uploads are fuzzed with a fixed seed
+// (VELTRA_FUZZ_SEED=N runs another).
 #include "SweepSupport.h"
-
-#include "HostObjects.h"
 
 #include <chrono>
 #include <climits>
@@ -76,55 +74,50 @@ const std::vector<Maker>& Kinds()
     return kinds;
 }
 
+// The subject as one of its interfaces; an operation of another interface does not apply.
+template <class T> T& Of(const Subject& x) { return As<T>(x) ? *As<T>(x) : throw sweep::Skip(); }
+
+// One call each, so that a designed exception of one does not keep another from running.
 const std::pair<const char*, std::function<void(IRender&, const Subject&)>> Operations[] = {
-    {"LockResource, writing all it hands out, UnlockResource",
-        [](IRender& r, const Subject& x) { Write(x, r.LockResource(x)), r.UnlockResource(x), r.UnlockResource(x); }},
+    {"LockResource, writing all it hands out", [](IRender& r, const Subject& x) { Write(x, r.LockResource(x)); }},
+    {"UnlockResource", [](IRender& r, const Subject& x) { r.UnlockResource(x); }},
     {"SetResourceData", [](IRender& r, const Subject& x) { r.SetResourceData(Data(x), x); }},
-    {"TransferResource to and from textures", [](IRender& r, const Subject& x) {
-         for (int kind : {3, 4})
-             r.TransferResource(x, Kinds()[kind](r)), r.TransferResource(Kinds()[kind](r), x);
-     }},
+    {"TransferResource to a GPU texture", [](IRender& r, const Subject& x) { r.TransferResource(x, Kinds()[3](r)); }},
+    {"TransferResource to a CPU texture", [](IRender& r, const Subject& x) { r.TransferResource(x, Kinds()[4](r)); }},
+    {"TransferResource from a GPU texture", [](IRender& r, const Subject& x) { r.TransferResource(Kinds()[3](r), x); }},
+    {"TransferResource from a CPU texture", [](IRender& r, const Subject& x) { r.TransferResource(Kinds()[4](r), x); }},
     {"CreateResourceCPU from it", [](IRender& r, const Subject& x) {
-         // Not from a texture made with host pixels, which the copy reads again (a fault of the
-         // plug-in, shown by a disabled conformance test).
+         // Not from a texture made with host pixels: the copy reads them again, long after the host
+         // handed them over (a fault of the plug-in; here it reads past short rows).
          TextureSettings settings;
          if (!As<IResTextureGPU>(x) || (x->GetSettings(settings), !settings.data))
              r.DestroyResource(r.CreateResourceCPU(x));
      }},
-    {"selected on units 0, 8, 2^32-1, drawn, deselected", [](IRender& r, const Subject& x) {
-         for (uint32_t unit : {0u, 8u, 0xFFFFFFFFu})
-             r.SelectResource(As<IResourceGPU>(x), unit), r.Draw(), r.DrawQuad(), r.DeSelectResource(As<IResourceGPU>(x), unit);
+    {"SelectResource on unit 8, Draw, DrawQuad", [](IRender& r, const Subject& x) { r.SelectResource(As<IResourceGPU>(x), 8), r.Draw(), r.DrawQuad(); }},
+    {"SelectResource on unit 2^32-1", [](IRender& r, const Subject& x) { r.SelectResource(As<IResourceGPU>(x), 0xFFFFFFFF); }},
+    {"DeSelectResource", [](IRender& r, const Subject& x) { r.DeSelectResource(As<IResourceGPU>(x), 0); }},
+    {"TargetResource, cleared with every flag", [](IRender& r, const Subject& x) { r.TargetResource(As<IResourceGPU>(x), 0), r.Clear(0xFF); }},
+    {"SelectState on units -1 and 8", [](IRender& r, const Subject& x) { r.SelectState(As<IState>(x), -1), r.SelectState(As<IState>(x), 8); }},
+    {"DisplayBuffer for eyes 1 and 7", [](IRender& r, const Subject& x) { r.DisplayBuffer(As<IResourceGPU>(x), 1), r.DisplayBuffer(As<IResourceGPU>(x), 7); }},
+    {"StampStereoSignature", [](IRender& r, const Subject& x) { r.StampStereoSignature(As<IResourceGPU>(x)); }},
+    {"its Select", [](IRender&, const Subject& x) { Of<IResourceGPU>(x).Select(0); }},
+    {"its Target", [](IRender&, const Subject& x) { Of<IResourceGPU>(x).Target(0); }},
+    {"its DeSelect", [](IRender&, const Subject& x) { Of<IResourceGPU>(x).DeSelect(0); }},
+    {"its Select as a state", [](IRender&, const Subject& x) { Of<IState>(x).Select(nullptr, 0); }},
+    {"its Destroy", [](IRender&, const Subject& x) { Of<IResource>(x).Destroy(); }},
+    {"its TransferTo a GPU texture", [](IRender& r, const Subject& x) { Of<IResource>(x).TransferTo(Kinds()[3](r)); }},
+    {"buffer Lock, writing all it hands out", [](IRender&, const Subject& x) { LockedMemory m; Write(x, Of<IResBufferGPU>(x).Lock(m)); }},
+    {"buffer Unlock", [](IRender&, const Subject& x) { Of<IResBufferGPU>(x).Unlock(); }},
+    {"SetBufferData past the end", [](IRender&, const Subject& x) { Of<IResBufferGPU>(x).SetBufferData(Guarded(16), 16, uint32_t(Extent(x, 0).second)); }},
+    {"GPU SetTextureData", [](IRender&, const Subject& x) { Of<IResTextureGPU>(x).SetTextureData(Data(x)); }},
+    {"CPU Lock, writing all it hands out", [](IRender&, const Subject& x) { Write(x, Of<IResTextureCPU>(x).Lock()); }},
+    {"CPU Unlock", [](IRender&, const Subject& x) { Of<IResTextureCPU>(x).Unlock(); }},
+    {"CPU SetTextureData of a block", [](IRender&, const Subject& x) { Of<IResTextureCPU>(x).SetTextureData(Guarded(16), 16, 8); }},
+    {"CPU SetTextureData of the image", [](IRender&, const Subject& x) { Of<IResTextureCPU>(x).SetTextureData(Data(x), 0, 0); }},
+    {"a float3x3 uniform at the last registers, selected", [](IRender& r, const Subject& x) {
+         Of<IResShaderGPU>(x).SetVertexParameter("p", ShaderValue::Block(Guarded(36), 36)), r.SelectResource(As<IResourceGPU>(x), 0);
      }},
-    {"targeted, cleared with every flag, deselected", [](IRender& r, const Subject& x) {
-         r.TargetResource(As<IResourceGPU>(x), 0), r.Clear(0x16), r.Clear(0xFF), r.DeSelectResource(As<IResourceGPU>(x), 0);
-     }},
-    {"SelectState on units 0, -1 and 8", [](IRender& r, const Subject& x) {
-         for (int32_t unit : {0, -1, 8})
-             r.SelectState(As<IState>(x), unit);
-     }},
-    {"DisplayBuffer for eyes 0 to 3, StampStereoSignature", [](IRender& r, const Subject& x) {
-         for (uint32_t eye = 0; eye < 4; ++eye)
-             r.DisplayBuffer(As<IResourceGPU>(x), eye);
-         r.StampStereoSignature(As<IResourceGPU>(x));
-     }},
-    {"its own operations", [](IRender& r, const Subject& x) {
-         LockedMemory locked;
-         if (auto gpu = As<IResourceGPU>(x))
-             gpu->Select(0), gpu->Target(0), gpu->DeSelect(0);
-         if (auto state = As<IState>(x))
-             state->Select(nullptr, 0), state->Select(state, 1);
-         if (auto buffer = As<IResBufferGPU>(x))  // writing all a lock hands out, then past the end
-             Write(x, buffer->Lock(locked)), buffer->Unlock(), buffer->SetBufferData(Guarded(16), 16, uint32_t(Extent(x, 0).second));
-         if (auto texture = As<IResTextureGPU>(x))
-             texture->SetTextureData(Data(x));
-         if (auto cpu = As<IResTextureCPU>(x))
-             Write(x, cpu->Lock()), cpu->Unlock(), cpu->SetTextureData(Guarded(16), 16, 8), cpu->SetTextureData(Data(x), 0, 0);
-         if (auto shader = As<IResShaderGPU>(x))  // a float3x3 at the last registers
-             shader->SetVertexParameter("p", ShaderValue::Block(Guarded(36), 36)), r.SelectResource(shader, 0);
-         if (x)
-             x->Destroy(), x->TransferTo(Kinds()[3](r));
-     }},
-    {"DestroyResource, twice, by pointer", [](IRender& r, const Subject& x) { r.DestroyResource(x), r.DestroyResource(x.get()); }},
+    {"DestroyResource, by pointer", [](IRender& r, const Subject& x) { r.DestroyResource(x), r.DestroyResource(x.get()); }},
 };
 
 std::vector<Maker> EveryKindInEveryState()
@@ -145,7 +138,7 @@ std::vector<Maker> EveryKindInEveryState()
     return makers;
 }
 
-std::vector<Maker> SizesOutOfRange()
+std::vector<Maker> SizesOutOfRange(bool ofTextures)
 {
     std::vector<Maker> makers;
     for (uint32_t kind : {0u, 1u, 2u, 3u, 4u, 9u})  // every kind of buffer, and one outside them
@@ -155,23 +148,19 @@ std::vector<Maker> SizesOutOfRange()
                     const uint64_t bytes = count > 0 ? uint64_t(count) * 4 * std::clamp(components, 1u, 4u) : 0;
                     return r.CreateResourceGPU(BufferOf(kind, components, count, bytes < (64 << 20) ? Guarded(bytes) : nullptr));
                 });
-    for (uint32_t format : {0u, 3u, 4u, 5u, 99u})  // colour, alpha, the paired ones, unknown
-        for (const auto& [width, height] : {std::make_pair(0, 4), {-1, 4}, {5, 3}, {1, 100000}, {100000, 100000}})
-            for (int32_t rowBytes : {0, -4, 1, 20, 24}) {
+    for (uint32_t format : ofTextures ? std::vector<uint32_t>{0, 3, 4, 5, 99} : std::vector<uint32_t>{})  // colour, alpha, paired, unknown
+        for (const auto& [width, height] : {std::make_pair(0, 4), {-1, 4}, {5, 3}, {1, 20000}, {100000, 100000}}) {
+            makers.push_back([=](IRender& r) { return r.CreateResourceCPU(TextureOf(rtTextureCPU, width, height, format)); });
+            for (int32_t rowBytes : {0, -4, 1, 20, 24})
                 makers.push_back([=](IRender& r) {
                     const void* pixels = rowBytes > 0 ? Guarded(size_t(rowBytes) * std::max(height, 0)) : nullptr;
                     return r.CreateResourceGPU(TextureOf(rtTextureGPU, width, height, format, rowBytes, pixels));
                 });
-                makers.push_back([=](IRender& r) { return r.CreateResourceCPU(TextureOf(rtTextureCPU, width, height, format)); });
-            }
+        }
     return makers;
 }
 
-std::vector<Maker> HostObjectsAndNone()
-{
-    return {[](IRender&) { return Subject(new HostTexture()); }, [](IRender&) { return Subject(new HostState(rtStateBlend)); },
-        [](IRender&) { return Subject(new HostState(99)); }, [](IRender&) { return Subject(); }};
-}
+const std::vector<Maker> None = {[](IRender&) { return Subject(); }};
 
 const PluginLibrary* g_plugin = nullptr;
 std::vector<Render> g_others;  // renders whose objects are subjects, kept to the unit's end
@@ -188,7 +177,7 @@ std::vector<Maker> Orphans()
                 RenderSettings settings = OffscreenSettings();
                 other->Initialize(destroyed ? other : self, settings);
                 const Subject x = Kinds()[kind](*other);
-                g_others.insert(g_others.end(), !destroyed, other);
+                g_others.insert(g_others.end(), !destroyed, other);  // kept to the unit's end, unless destroyed now
                 return x;
             });
     return makers;
@@ -207,7 +196,6 @@ void Initialise(const Render& render)
 void Sweep(const std::string& unit, const std::vector<Maker>& makers, const std::function<void(const Render&)>& initialise,
     DWORD maxVertexIndex = 0xFFFFFF)
 {
-    const auto start = std::chrono::steady_clock::now();
     d3d9double::Reset();
     cgdouble::Reset();
     d3d9double::Current().caps.MaxVertexIndex = maxVertexIndex;
@@ -233,8 +221,7 @@ void Sweep(const std::string& unit, const std::vector<Maker>& makers, const std:
         render->Shutdown();
     });
     EXPECT_EQ(left.objects + left.programs + left.contexts + left.window, 0u) << unit << ": objects left";
-    std::printf("  %-60s %4zu subjects, %.1f s\n", unit.c_str(), makers.size(),
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    std::printf("  %s: %zu subjects\n", unit.c_str(), makers.size());
 }
 
 // Uniform uploads with random names, types, registers and values of every tag (blocks at a
@@ -276,12 +263,12 @@ TEST(BadInputSweep, EveryOperationOnEverySubjectEndsAsDesigned)
     std::printf("uniform fuzz seed %llu (VELTRA_FUZZ_SEED=N runs another)\n", static_cast<unsigned long long>(seed));
     const auto initialised = [](const Render& render) { Initialise(render); };
     Sweep("every kind in every state", EveryKindInEveryState(), initialised);
-    Sweep("sizes out of range", SizesOutOfRange(), initialised);
-    Sweep("sizes out of range, 16-bit indices", SizesOutOfRange(), initialised, 0xFFFF);
-    Sweep("host objects and an empty pointer", HostObjectsAndNone(), initialised);
+    Sweep("sizes out of range", SizesOutOfRange(true), initialised);
+    Sweep("buffer sizes out of range, 16-bit indices", SizesOutOfRange(false), initialised, 0xFFFF);
+    Sweep("an empty pointer", None, initialised);
     Sweep("objects of a render that is gone", Orphans(), initialised);
-    Sweep("a render never initialised", HostObjectsAndNone(), [](const Render&) {});
-    Sweep("a render after its last Shutdown", HostObjectsAndNone(), [](const Render& r) { Initialise(r), r->Shutdown(); });
+    Sweep("a render never initialised", None, [](const Render&) {});
+    Sweep("a render after its last Shutdown", None, [](const Render& r) { Initialise(r), r->Shutdown(); });
     Sweep("uniform uploads", {}, [&](const Render& render) { Initialise(render), FuzzUniforms(*render, seed); });
     std::printf("%.1f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }

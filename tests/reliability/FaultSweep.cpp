@@ -21,12 +21,13 @@ const std::string OutOfMemory = "VeltraException 1", DXError = "VeltraException 
 
 struct Step { std::string name, thrown, designed; size_t calls, cgCalls; };  // what it threw and may throw, calls by its end
 
+// What a run of the frame did, logged and left; `base`: where the plug-in was loaded.
 struct FrameRun {
     std::vector<Step> steps;
     bool initialised = false;
     std::vector<d3d9double::Call> calls;
     std::vector<cgdouble::Call> cgCalls;
-    uintptr_t base = 0;  // where the plug-in was loaded
+    uintptr_t base = 0;
     std::vector<LogRecord> records;
     sweep::Leftovers left;
 };
@@ -117,7 +118,8 @@ FrameRun RunFrame(const std::string& unit, bool plain, HWND window, const std::f
         d3d9double::Current().caps.MaxVertexIndex = 0xFFFF;
         d3d9double::Current().depthStencil.emplace_back(D3DFMT_D24S8, D3DERR_NOTAVAILABLE);
     }
-    const std::pair<const char*, CGtype> uniforms[] = {{"ModelViewProjection", CG_FLOAT4x4}, {"tint", CG_FLOAT3}, {"rotation", CG_FLOAT3x3}, {"count", CG_INT}};
+    const std::pair<const char*, CGtype> uniforms[] = {
+        {"ModelViewProjection", CG_FLOAT4x4}, {"tint", CG_FLOAT3}, {"rotation", CG_FLOAT3x3}, {"count", CG_INT}};
     for (unsigned long i = 0; i < 4; ++i)  // four registers apart
         cgdouble::Current().uniforms[uniforms[i].first] = {CG_C, uniforms[i].second, 4 * i};
     inject();
@@ -144,10 +146,12 @@ FrameRun RunFrame(const std::string& unit, bool plain, HWND window, const std::f
     return run;
 }
 
+// A call site: its method, which call of the method it was in the clean frame, its place in the
+// plug-in, whether a Cg call, whether one the plain device adds, and the frame's step.
 struct Site {
     std::string method;
-    unsigned number;  // of the method's calls in the clean frame
-    uintptr_t place;  // in the plug-in
+    unsigned number;
+    uintptr_t place;
     bool cg, plain;
     std::string step;
     std::string Label() const { return method + " #" + std::to_string(number) + " (" + step + (plain ? ", plain device)" : ")"); }
@@ -175,13 +179,15 @@ void Judge(const Site& site, const FrameRun& run)
         EXPECT_TRUE(step.thrown.empty() || step.thrown == step.designed) << step.name << " threw " << step.thrown;
     EXPECT_TRUE(run.initialised || site.step == "Initialize") << "Initialize answered false";
     const std::string method = site.method.substr(site.method.rfind(':') + 1);  // npos + 1: all of it
+    const std::wstring wide(method.begin(), method.end());
     const std::wstring record = L"DirectX Error: " + std::to_wstring(D3DERR_INVALIDCALL) + L" in ";
     size_t naming = 0;
     for (const LogRecord& r : run.records) {
-        const bool names = !site.cg && r.text.rfind(record, 0) == 0 && r.text.find(std::wstring(method.begin(), method.end())) != std::wstring::npos;
+        const bool names = !site.cg && r.text.rfind(record, 0) == 0 && r.text.find(wide) != std::wstring::npos;
         const bool consequence = r.text.find(L"frame not shown") != std::wstring::npos || r.text.find(L"nothing stamped") != std::wstring::npos;
         naming += r.level == 1 && names;
-        EXPECT_TRUE(r.level > 1 || (r.level == 1 && (names || consequence))) << "a record not designed: " << std::string(r.text.begin(), r.text.end());
+        EXPECT_TRUE(r.level > 1 || (r.level == 1 && (names || consequence)))
+            << "a record not designed: " << std::string(r.text.begin(), r.text.end());
     }
     EXPECT_LE(naming, 1u) << "one record of the failed call";
     EXPECT_EQ(run.left.objects + run.left.programs, 0u) << "Direct3D objects or Cg programs left";
@@ -208,10 +214,8 @@ TEST(FaultSweep, EachCallSiteFailingOnceEndsAsDesigned)
     for (const Site& site : sites) {
         SCOPED_TRACE(site.Label());
         const FrameRun run = RunFrame(site.Label(), site.plain, window.Handle(), [&] {
-            if (site.cg)
-                cgdouble::Fail(site.method, CG_INVALID_PARAMETER_ERROR, 1, site.number - 1);
-            else
-                d3d9double::Fail(site.method, D3DERR_INVALIDCALL, 1, site.number - 1);
+            site.cg ? cgdouble::Fail(site.method, CG_INVALID_PARAMETER_ERROR, 1, site.number - 1)
+                    : d3d9double::Fail(site.method, D3DERR_INVALIDCALL, 1, site.number - 1);
         });
         Judge(site, run);
         std::printf("  %s\n", site.Label().c_str());

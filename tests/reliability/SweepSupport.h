@@ -14,7 +14,6 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <string>
 #include <thread>
 
 namespace sweep {
@@ -40,7 +39,7 @@ inline void Now(const std::string& unit)
 
 inline void GuardAgainstCrashesAndHangs()
 {
-    Now("starting");
+    g_progress = GetTickCount64();
     SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* fault) {
         static char what[64];
         std::snprintf(what, sizeof what, "CRASH (exception 0x%08lX)", fault->ExceptionRecord->ExceptionCode);

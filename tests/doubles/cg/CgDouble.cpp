@@ -55,13 +55,14 @@ CGerror Failing(const char* function, const void* site)
     return CG_NO_ERROR;
 }
 
-template <class T> T Error(CGerror error, T answer)
+// True when the call is scripted to fail or its arguments are not `valid` (then `error` is pending).
+bool Refused(const char* function, const void* site, bool valid, CGerror error)
 {
-    S().pending = error;
-    return answer;
+    if (Failing(function, site))
+        return true;
+    S().pending = valid ? S().pending : error;
+    return !valid;
 }
-
-void Error(CGerror error) { S().pending = error; }
 
 Object* Find(const void* handle, Kind kind)
 {
@@ -74,26 +75,20 @@ template <class Handle> Handle Add(Kind kind, Object* owner, const std::string& 
     return reinterpret_cast<Handle>(&S().objects.emplace_back(Object{kind, owner, text, true}));
 }
 
-const char* Assembly(CGprofile profile)
+const char* Assembly(CGprofile profile)  // a minimal valid text of each profile the plug-in uses
 {
-    switch (profile) {
-    case CG_PROFILE_VS_2_0: return "vs_2_0\ndcl_position v0\nmov oPos, v0\n";
-    case CG_PROFILE_VS_2_X: return "vs_2_x\ndcl_position v0\nmov oPos, v0\n";
-    case CG_PROFILE_VS_3_0: return "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n";
-    case CG_PROFILE_PS_2_0: return "ps_2_0\nmov oC0, c0\n";
-    case CG_PROFILE_PS_2_X: return "ps_2_x\nmov oC0, c0\n";
-    default: return "ps_3_0\nmov oC0, c0\n";
-    }
+    static const std::map<CGprofile, const char*> texts = {{CG_PROFILE_VS_2_0, "vs_2_0\ndcl_position v0\nmov oPos, v0\n"},
+        {CG_PROFILE_VS_2_X, "vs_2_x\ndcl_position v0\nmov oPos, v0\n"}, {CG_PROFILE_VS_3_0, "vs_3_0\ndcl_position v0\ndcl_position o0\nmov o0, v0\n"},
+        {CG_PROFILE_PS_2_0, "ps_2_0\nmov oC0, c0\n"}, {CG_PROFILE_PS_2_X, "ps_2_x\nmov oC0, c0\n"}, {CG_PROFILE_PS_3_0, "ps_3_0\nmov oC0, c0\n"}};
+    return texts.count(profile) ? texts.at(profile) : "";
 }
 
-// A parameter's declaration, or `failed` with an error.
+// A parameter's declaration, or `failed`.
 template <class T> T Query(const char* function, const void* site, CGparameter handle, T failed, T Uniform::*field)
 {
     const Object* parameter = Find(handle, Parameter);
-    if (Failing(function, site))
-        return failed;
     const auto found = parameter ? S().settings.uniforms.find(parameter->text) : S().settings.uniforms.end();
-    return found != S().settings.uniforms.end() ? found->second.*field : Error(CG_INVALID_PARAM_HANDLE_ERROR, failed);
+    return Refused(function, site, found != S().settings.uniforms.end(), CG_INVALID_PARAM_HANDLE_ERROR) ? failed : found->second.*field;
 }
 
 int Live(Kind kind)
@@ -134,10 +129,8 @@ CGcontext CGENTRY cgCreateContext(void)
 void CGENTRY cgDestroyContext(CGcontext handle)
 {
     Object* context = Find(handle, Context);
-    if (Failing("cgDestroyContext", SITE))
+    if (Refused("cgDestroyContext", SITE, context, CG_INVALID_CONTEXT_HANDLE_ERROR))
         return;
-    if (!context)
-        return Error(CG_INVALID_CONTEXT_HANDLE_ERROR);
     for (Object& object : S().objects)  // the context and its programs
         object.alive = object.alive && &object != context && object.owner != context;
 }
@@ -145,10 +138,10 @@ void CGENTRY cgDestroyContext(CGcontext handle)
 CGprogram CGENTRY cgCreateProgram(CGcontext handle, CGenum, const char* source, CGprofile profile, const char*, const char**)
 {
     Object* context = Find(handle, Context);
-    if (Failing("cgCreateProgram", SITE))
+    if (Refused("cgCreateProgram", SITE, context && source, context ? CG_INVALID_PARAMETER_ERROR : CG_INVALID_CONTEXT_HANDLE_ERROR))
         return nullptr;
-    if (!context || !source || std::strstr(source, "#error"))
-        return Error(!context ? CG_INVALID_CONTEXT_HANDLE_ERROR : source ? CG_COMPILER_ERROR : CG_INVALID_PARAMETER_ERROR, CGprogram());
+    if (std::strstr(source, "#error"))
+        return S().pending = CG_COMPILER_ERROR, nullptr;
     Settings& s = S().settings;
     const bool scripted = s.nextCount > 0;
     s.nextCount -= scripted ? 1 : 0;
@@ -158,19 +151,14 @@ CGprogram CGENTRY cgCreateProgram(CGcontext handle, CGenum, const char* source, 
 void CGENTRY cgDestroyProgram(CGprogram handle)
 {
     Object* program = Find(handle, Program);
-    if (Failing("cgDestroyProgram", SITE))
-        return;
-    if (!program)
-        return Error(CG_INVALID_PROGRAM_HANDLE_ERROR);
-    program->alive = false;
+    if (!Refused("cgDestroyProgram", SITE, program, CG_INVALID_PROGRAM_HANDLE_ERROR))
+        program->alive = false;
 }
 
 const char* CGENTRY cgGetProgramString(CGprogram handle, CGenum)
 {
     const Object* program = Find(handle, Program);
-    if (Failing("cgGetProgramString", SITE))
-        return nullptr;
-    return program ? program->text.c_str() : Error(CG_INVALID_PROGRAM_HANDLE_ERROR, nullptr);
+    return Refused("cgGetProgramString", SITE, program, CG_INVALID_PROGRAM_HANDLE_ERROR) ? nullptr : program->text.c_str();
 }
 
 CGerror CGENTRY cgGetError(void)
@@ -182,10 +170,8 @@ CGerror CGENTRY cgGetError(void)
 CGparameter CGENTRY cgGetNamedParameter(CGprogram handle, const char* name)
 {
     Object* program = Find(handle, Program);
-    if (Failing("cgGetNamedParameter", SITE))
+    if (Refused("cgGetNamedParameter", SITE, program && name, program ? CG_INVALID_POINTER_ERROR : CG_INVALID_PROGRAM_HANDLE_ERROR))
         return nullptr;
-    if (!program || !name)
-        return Error(program ? CG_INVALID_POINTER_ERROR : CG_INVALID_PROGRAM_HANDLE_ERROR, CGparameter());
     return S().settings.uniforms.count(name) ? Add<CGparameter>(Parameter, program, name) : nullptr;
 }
 

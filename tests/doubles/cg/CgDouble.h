@@ -26,16 +26,8 @@
 
 namespace cgdouble {
 
-struct Call {
-    std::string function;  // "cgCreateProgram"
-    uintptr_t site;  // the caller's return address
-};
-
-struct Uniform {
-    CGresource resource;  // CG_UNDEFINED: dropped by the compiler
-    CGtype type;
-    unsigned long index;
-};
+struct Call { std::string function; uintptr_t site; };  // "cgCreateProgram", the caller's return address
+struct Uniform { CGresource resource; CGtype type; unsigned long index; };  // resource CG_UNDEFINED: dropped
 
 // What the double answers from; Reset empties it.
 struct Settings {

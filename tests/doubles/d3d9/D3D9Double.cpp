@@ -210,7 +210,6 @@ HRESULT Budget(uint64_t bytes)
 // A creator's own answer to its arguments.
 HRESULT Refusal(Type made, const uint64_t* a)
 {
-    const D3DCAPS9& caps = S().settings.caps;
     const D3DPRESENT_PARAMETERS* pp = Pointer<D3DPRESENT_PARAMETERS>(a, made == Device ? 5 : 1);
     switch (made) {
     case SwapChain: return pp ? Budget(uint64_t(pp->BackBufferWidth) * pp->BackBufferHeight * 4) : D3DERR_INVALIDCALL;
@@ -220,7 +219,7 @@ HRESULT Refusal(Type made, const uint64_t* a)
     case VertexShader:
     case PixelShader: {  // Direct3D refuses a shader of a version above the device's
         const DWORD* tokens = Pointer<DWORD>(a, 1);
-        const DWORD supported = made == PixelShader ? caps.PixelShaderVersion : caps.VertexShaderVersion;
+        const DWORD supported = made == PixelShader ? S().settings.caps.PixelShaderVersion : S().settings.caps.VertexShaderVersion;
         return tokens && (*tokens & 0xFF00) <= (supported & 0xFF00) ? D3D_OK : D3DERR_INVALIDCALL;
     }
     default: return pp || made == Query ? D3D_OK : D3DERR_INVALIDCALL;  // a device's present parameters, the elements
@@ -237,7 +236,6 @@ Object* Created(Object* self, Type made, const uint64_t* a)
     }
     if (made == Device) {
         Hold(object->bound[1], surface);  // the render target: the back buffer
-        S().settings.madeDevice = true;
         S().settings.present = *Pointer<D3DPRESENT_PARAMETERS>(a, 5);
         S().settings.flags = Arg(a, 4);
     } else if (made == Texture) {
@@ -253,16 +251,6 @@ Object* Created(Object* self, Type made, const uint64_t* a)
         Store(object, Arg(a, 1));
     }
     return object;
-}
-
-// Hands out `object` with a new reference through `out`, or null.
-HRESULT Give(HRESULT hr, bool ok, void* out, Object* object)
-{
-    if (out)
-        *static_cast<Object**>(out) = ok ? object : nullptr;
-    if (out && ok && object)
-        Acquire(object);
-    return hr;
 }
 
 HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
@@ -291,17 +279,19 @@ HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
     else if (e->effect == Effect::Constants)
         natural = p && uint64_t(Arg(a, 1)) + Arg(a, 3) <= 256 ? D3D_OK : D3DERR_INVALIDCALL;
     else if (e->effect == Effect::Lock)
-        natural = !p || (e->extra ? Arg(a, 1) != 0 : Arg(a, 1) > self->size || Arg(a, 2) > self->size - Arg(a, 1))
-            ? D3DERR_INVALIDCALL
-            : D3D_OK;
+        natural = p && (e->extra ? !Arg(a, 1) : Arg(a, 1) <= self->size && Arg(a, 2) <= self->size - Arg(a, 1)) ? D3D_OK
+                                                                                                         : D3DERR_INVALIDCALL;
     const HRESULT hr = Enter(self, e->name, natural, site);
     const bool ok = SUCCEEDED(hr) && SUCCEEDED(natural);
     const std::pair<const void*, size_t> records[] = {{&s.caps, sizeof s.caps}, {&s.identifier, sizeof s.identifier},
         {&s.mode, sizeof s.mode}};
     if (e->effect == Effect::Create && p)
         *static_cast<Object**>(p) = ok ? Created(self, Type(e->extra), a) : nullptr;
-    else if (e->effect == Effect::Give || e->effect == Effect::Bound)
-        return Give(hr, ok, p, self->bound[e->effect == Effect::Give ? 0 : binding]);
+    else if ((e->effect == Effect::Give || e->effect == Effect::Bound) && p) {  // what it holds, with a new reference
+        Object* given = *static_cast<Object**>(p) = ok ? self->bound[e->effect == Effect::Give ? 0 : binding] : nullptr;
+        if (given)
+            Acquire(given);
+    }
     else if (e->effect == Effect::Bind && ok)
         Hold(self->bound[binding], static_cast<Object*>(p));
     else if (e->effect == Effect::Fill && ok)

@@ -26,11 +26,9 @@
 
 namespace d3d9double {
 
-struct Call {
-    std::string method;  // "IDirect3DDevice9::CreateTexture"; the entry points as "Direct3DCreate9"
-    HRESULT result;
-    uintptr_t site;  // the caller's return address: one place in the caller's code
-};
+// A call: "IDirect3DDevice9::CreateTexture" (the entry points as "Direct3DCreate9"), its answer, and
+// the caller's return address, which is one place in the caller's code.
+struct Call { std::string method; HRESULT result; uintptr_t site; };
 
 // What the methods answer from and what they leave; Reset restores pixel shader 3.0,
 // 32-bit indices, anisotropy 16 and a 1280 x 1024 desktop.
@@ -39,8 +37,7 @@ struct Settings {
     D3DADAPTER_IDENTIFIER9 identifier{};
     D3DDISPLAYMODE mode{};
     std::vector<std::pair<D3DFORMAT, HRESULT>> depthStencil;  // CheckDepthStencilMatch's answers, else D3D_OK
-    bool madeDevice = false;  // and of the last device made: its completed present parameters and flags
-    D3DPRESENT_PARAMETERS present{};
+    D3DPRESENT_PARAMETERS present{};  // and of the last device made, its present parameters and flags
     DWORD flags = 0;
     float vertexConstants[256][4] = {};
     float pixelConstants[256][4] = {};

@@ -67,17 +67,13 @@ extern "C" __declspec(dllexport) State* nvapidouble_State() { return &S(); }
 
 extern "C" __declspec(dllexport) void* __cdecl nvapi_QueryInterface(uint32_t id)
 {
-    switch (id) {
-    case kInitialize: return Address(&Initialize);
-    case kUnload: return Address(&Unload);
-    case kSetDriverMode: return Address(&SetDriverMode);
-    case kDriverConfiguration: return Address(&DriverConfiguration);
-    case kIsStereoEnabled: return Address(&IsStereoEnabled);
-    case kCreateHandle: return Address(&CreateHandle);
-    case kSetNotificationMessage: return Address(&SetNotificationMessage);
-    case kActivate: return Address(&Activate);
-    case kDestroyHandle: return Address(&DestroyHandle);
-    case kSetActiveEye: return Address(&SetActiveEye);
-    default: return nullptr;
-    }
+    const std::pair<uint32_t, void*> functions[] = {{kInitialize, Address(&Initialize)}, {kUnload, Address(&Unload)},
+        {kSetDriverMode, Address(&SetDriverMode)}, {kDriverConfiguration, Address(&DriverConfiguration)},
+        {kIsStereoEnabled, Address(&IsStereoEnabled)}, {kCreateHandle, Address(&CreateHandle)},
+        {kSetNotificationMessage, Address(&SetNotificationMessage)}, {kActivate, Address(&Activate)},
+        {kDestroyHandle, Address(&DestroyHandle)}, {kSetActiveEye, Address(&SetActiveEye)}};
+    for (const auto& [known, function] : functions)
+        if (known == id)
+            return function;
+    return nullptr;
 }

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,8 +42,7 @@ struct State {
 inline State& Double()  // of the loaded double: Use(true) first
 {
     const FARPROC state = GetProcAddress(GetModuleHandleW(L"nvapi64.dll"), "nvapidouble_State");
-    return state ? *reinterpret_cast<State* (*)()>(reinterpret_cast<void (*)()>(state))()
-                 : throw std::logic_error("the NVAPI double is not loaded");
+    return *reinterpret_cast<State* (*)()>(reinterpret_cast<void (*)()>(state))();
 }
 
 // Use(true): the double's folder goes on the DLL search path and the double is loaded and
