@@ -1,25 +1,20 @@
 // Control interface of the Cg double (cg.dll built from tests/doubles/cg).
 //
-// The double stands in for NVIDIA's Cg runtime in the conformance tests: the plug-in loads
-// it as cg.dll (Wine override cg=n), and the test program links it too, so both talk to one
-// instance. Every call of its twelve entry points is logged under the function's name with
-// its integer and pointer arguments in order (enums zero-extended).
-//
-// Compiling is pretended: cgCreateProgram takes any source and profile and "compiles" it
-// on the spot into the assembly text set for that profile (by default a minimal valid
-// shader for vs_2_0, vs_2_x, vs_3_0, ps_2_0, ps_2_x and ps_3_0, an empty text for any other
-// profile), which cgGetProgramString(CG_COMPILED_PROGRAM) answers for the program's life.
-// A source containing "#error" fails with CG_COMPILER_ERROR and a listing.
-//
-// Errors behave like Cg's: one pending error for the process, set by a failing call,
-// answered and cleared by cgGetError; successful calls leave it alone. A null or destroyed
-// handle is an error (CG_INVALID_*_HANDLE_ERROR), never a crash. Handles are never reused.
+// The double stands in for NVIDIA's Cg runtime in the conformance tier: the plug-in loads it
+// as cg.dll (Wine override cg=n) and the test program links it too, so both talk to one
+// instance. It implements the ten functions the plug-in calls. Compiling is pretended: any
+// source compiles at once to a minimal valid assembly text of its profile, unless it holds
+// "#error" (CG_COMPILER_ERROR). Errors behave like Cg's: one pending error, set by a failing
+// call, answered and cleared by cgGetError. A null or destroyed handle is an error, never a
+// crash. Every call is logged with the place it was called from. The tests call the plug-in
+// from one thread at a time, so the double takes no lock.
 #pragma once
 
 #include <Cg/cg.h>
 
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,60 +26,24 @@
 
 namespace cgdouble {
 
-// The listing of a cgCreateProgram failed through Fail.
-constexpr const char* kInjectedListing = "(0) : error C0000: syntax error injected by the Cg double";
+struct Call { std::string function; uintptr_t site; };  // "cgCreateProgram", the caller's return address
+struct Uniform { CGresource resource; CGtype type; unsigned long index; };  // resource CG_UNDEFINED: dropped
 
-struct Call {
-    std::string function;  // "cgCreateProgram"
-    std::vector<uint64_t> args;
-    std::string text;  // the source (cgCreateProgram) or name (cgGetNamedParameter), else empty
-    uint64_t result;  // what the call returned (0 for the void functions)
+// What the double answers from; Reset empties it.
+struct Settings {
+    std::map<std::string, Uniform> uniforms;  // what every program has; other names are unknown
+    std::string nextAssembly;  // what the next `nextCount` programs compile to instead of their profile's text
+    unsigned nextCount = 0;
 };
 
-struct Program {
-    CGprogram handle;
-    CGcontext context;
-    CGenum type;  // CG_SOURCE or CG_OBJECT
-    std::string source;
-    CGprofile profile;
-    std::string entry;
-    std::vector<std::string> args;  // the compiler arguments, up to the null that ends them
-    bool alive;  // neither it nor its context destroyed
-};
-
-// Forgets calls, call numbers, scripts, assembly texts, parameters and the pending error;
-// live contexts and programs stay tracked.
+// Forgets calls, scripts, settings and the pending error; live objects stay tracked.
 CGDOUBLE_API void Reset();
-
-// Calls of `function` are numbered from 1 since Reset; calls first .. first+count-1 fail
-// (the last script given wins where scripts overlap): cgCreateProgram and the functions that
-// return a handle or string return null, the others 0 / CG_UNDEFINED / CG_UNKNOWN_TYPE, the
-// two destroy functions destroy nothing, and cgGetError answers `error` next. A failing
-// cgCreateProgram leaves kInjectedListing as the context's last listing. A failing cgGetError
-// itself answers `error`.
-CGDOUBLE_API void Fail(
-    const std::string& function, CGerror error, unsigned first = 1, unsigned count = UINT_MAX);
-
-// What programs created from now on for `profile` compile to.
-CGDOUBLE_API void SetProgramString(CGprofile profile, const std::string& assembly);
-// What the next `count` programs created for `profile` compile to; later ones compile to the
-// text SetProgramString gave (so a fallback compile can succeed where the first failed).
-CGDOUBLE_API void SetNextProgramString(CGprofile profile, const std::string& assembly, unsigned count = 1);
-
-// A uniform every program has: cgGetNamedParameter finds it, and the parameter reports
-// this resource (CG_UNDEFINED for a uniform the compiler dropped), type and index. Names
-// not declared are unknown: cgGetNamedParameter answers null without an error.
-CGDOUBLE_API void SetParameter(
-    const std::string& name, CGresource resource, CGtype type, unsigned long index);
-
-CGDOUBLE_API std::vector<Call> Calls();
-CGDOUBLE_API size_t CallCount();  // of all functions, without copying the log
-CGDOUBLE_API std::vector<Call> CallsTo(const std::string& function);
-CGDOUBLE_API size_t CountCalls(const std::string& function);
-CGDOUBLE_API void ClearCalls();  // the log only: call numbers and scripts stay
-
-// Every program created since Reset, in order of creation.
-CGDOUBLE_API std::vector<Program> Programs();
+CGDOUBLE_API Settings& Current();
+// The next `count` calls of `function` after the next `skip` fail: they do nothing, answer
+// null (or 0, CG_UNDEFINED, CG_UNKNOWN_TYPE) and leave `error` pending; a failing cgGetError
+// answers `error` itself.
+CGDOUBLE_API void Fail(const std::string& function, CGerror error, unsigned count = UINT_MAX, unsigned skip = 0);
+CGDOUBLE_API std::vector<Call> Calls();  // since Reset, the first 100000
 CGDOUBLE_API int LiveContexts();
 CGDOUBLE_API int LivePrograms();
 

@@ -1,20 +1,50 @@
-// Core of the Direct3D 9 double: object lifetime, the call log and its scripts, the
-// vtables and the control API. Every vtable slot starts as one generic stub that logs the
-// call and answers its script; D3D9DoubleObjects.cpp places the hand-written methods.
-#include "D3D9DoubleInternal.h"
+// The Direct3D 9 double. Every object shares one vtable of generic stubs; a stub logs its call
+// and does what the slot table says for the object's interface and the slot: create an object,
+// hand out what the object holds, fill in a record, bind or hand out a render target or vertex
+// declaration, keep or answer shader constants, lock memory, or nothing. Slots are named from
+// the C view of the interfaces, whose vtable structures name every method. The tests call the
+// plug-in from one thread at a time, so the double takes no lock.
+#define CINTERFACE
+#include "D3D9Double.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
+#include <cstddef>
 #include <cstring>
 #include <map>
-#include <unordered_set>
-#include <utility>
+#include <set>
+
+#define SITE __builtin_return_address(0)
 
 namespace d3d9double {
-namespace detail {
 namespace {
 
-#include "D3D9Methods.inc"
+using Fn = void (*)();
+enum Type { D3D, Device, SwapChain, Texture, Surface, VertexBuffer, IndexBuffer, VertexShader, PixelShader, Declaration, Query };
+const char* const InterfaceNames[] = {"IDirect3D9", "IDirect3DDevice9", "IDirect3DSwapChain9", "IDirect3DTexture9",
+    "IDirect3DSurface9", "IDirect3DVertexBuffer9", "IDirect3DIndexBuffer9", "IDirect3DVertexShader9",
+    "IDirect3DPixelShader9", "IDirect3DVertexDeclaration9", "IDirect3DQuery9"};
+const Fn* Vtable();
+
+// An object lives while it has public references (`refs`) or holders (`holds`: its owner, a
+// device binding); while refs > 0 it keeps a reference on its parent, as Direct3D's resources
+// keep their device.
+struct Object {
+    Object(Type type, bool ex, Object* parent) : type(type), ex(ex), parent(parent) {}
+    const Fn* vtbl = Vtable();  // first: callers reach the methods through it
+    Type type;
+    bool ex;
+    Object* parent;
+    ULONG refs = 0;
+    int holds = 0;
+    // What it holds: a device's render targets and vertex declaration; a swap chain's back
+    // buffer or a texture's level surface, first.
+    Object* bound[5] = {};
+    uint8_t* bits = nullptr;  // lockable bytes that end where an inaccessible page begins
+    size_t size = 0;
+    UINT pitch = 0;
+    void* region = nullptr;
+};
 
 struct Script {
     std::string method;
@@ -23,568 +53,337 @@ struct Script {
 };
 
 struct State {
-    std::recursive_mutex mutex;
     std::vector<Call> calls;
-    std::vector<Script> scripts;
     std::map<std::string, unsigned> numbers;
-    std::unordered_set<FakeObject*> live;
+    std::vector<Script> scripts;
+    std::set<Object*> live;
     Settings settings;
 };
 
-// Never destroyed: the plug-in may still release objects while the process exits.
-State& S()
+State& S()  // never destroyed: the plug-in may still release objects while the process exits
 {
     static State* state = new State();
     return *state;
 }
 
-void SetDefaults(State& s)
-{
-    s.calls.clear();
-    s.scripts.clear();
-    s.numbers.clear();
-    Settings& d = s.settings;
-    d = Settings();
+void Unhold(Object* object);
 
-    D3DCAPS9& c = d.caps;
-    c.DeviceType = D3DDEVTYPE_HAL;
-    c.Caps2 = D3DCAPS2_CANAUTOGENMIPMAP | D3DCAPS2_DYNAMICTEXTURES | D3DCAPS2_FULLSCREENGAMMA;
-    c.Caps3 = D3DCAPS3_ALPHA_FULLSCREEN_FLIP_OR_DISCARD | D3DCAPS3_COPY_TO_VIDMEM
-        | D3DCAPS3_COPY_TO_SYSTEMMEM;
-    c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
-    c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_PUREDEVICE
-        | D3DDEVCAPS_DRAWPRIMITIVES2EX | D3DDEVCAPS_TEXTUREVIDEOMEMORY
-        | D3DDEVCAPS_EXECUTEVIDEOMEMORY | D3DDEVCAPS_CANRENDERAFTERFLIP;
-    c.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW
-        | D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_SEPARATEALPHABLEND | D3DPMISCCAPS_BLENDOP
-        | D3DPMISCCAPS_MRTINDEPENDENTBITDEPTHS;
-    c.RasterCaps = D3DPRASTERCAPS_SCISSORTEST | D3DPRASTERCAPS_ANISOTROPY | D3DPRASTERCAPS_ZTEST
-        | D3DPRASTERCAPS_MIPMAPLODBIAS | D3DPRASTERCAPS_DEPTHBIAS
-        | D3DPRASTERCAPS_SLOPESCALEDEPTHBIAS;
-    c.ZCmpCaps = c.AlphaCmpCaps = 0xFF;  // every D3DPCMPCAPS_*
-    c.SrcBlendCaps = c.DestBlendCaps = 0x1FFF;  // every D3DPBLENDCAPS_* up to INVSRCCOLOR2
-    c.ShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB | D3DPSHADECAPS_ALPHAGOURAUDBLEND;
-    c.TextureCaps = D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_PROJECTED
-        | D3DPTEXTURECAPS_CUBEMAP | D3DPTEXTURECAPS_VOLUMEMAP;
-    c.TextureFilterCaps = c.CubeTextureFilterCaps = c.VolumeTextureFilterCaps
-        = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MINFANISOTROPIC
-        | D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT
-        | D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MAGFANISOTROPIC;
-    c.TextureAddressCaps = c.VolumeTextureAddressCaps = D3DPTADDRESSCAPS_WRAP
-        | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP | D3DPTADDRESSCAPS_BORDER
-        | D3DPTADDRESSCAPS_MIRRORONCE | D3DPTADDRESSCAPS_INDEPENDENTUV;
-    c.MaxTextureWidth = c.MaxTextureHeight = c.MaxTextureRepeat = c.MaxTextureAspectRatio = 8192;
-    c.MaxVolumeExtent = 2048;
-    c.MaxAnisotropy = 16;
-    c.MaxVertexW = 1e10f;
-    c.StencilCaps = 0x1FF;  // every D3DSTENCILCAPS_*
-    c.FVFCaps = 8;
-    c.MaxTextureBlendStages = c.MaxSimultaneousTextures = 8;
-    c.VertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7
-        | D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS;
-    c.MaxActiveLights = c.MaxUserClipPlanes = 8;
-    c.MaxVertexBlendMatrices = 4;
-    c.MaxPointSize = 8192.0f;
-    c.MaxPrimitiveCount = c.MaxVertexIndex = 0xFFFFFF;
-    c.MaxStreams = 16;
-    c.MaxStreamStride = 1024;
-    c.VertexShaderVersion = 0xFFFE0300;
-    c.MaxVertexShaderConst = 256;
-    c.PixelShaderVersion = 0xFFFF0300;
-    c.PixelShader1xMaxValue = 8.0f;
-    c.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET | D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES;
-    c.NumberOfAdaptersInGroup = 1;
-    c.DeclTypes = D3DDTCAPS_UBYTE4 | D3DDTCAPS_UBYTE4N | D3DDTCAPS_SHORT2N | D3DDTCAPS_SHORT4N
-        | D3DDTCAPS_FLOAT16_2 | D3DDTCAPS_FLOAT16_4;
-    c.NumSimultaneousRTs = 1;
-    c.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR
-        | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
-    c.VS20Caps = {D3DVS20CAPS_PREDICATION, 24, 32, 4};
-    c.PS20Caps = {0x1F, 24, 32, 4, 512};
-    c.VertexTextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
-    c.MaxVShaderInstructionsExecuted = c.MaxPShaderInstructionsExecuted = 65535;
-    c.MaxVertexShader30InstructionSlots = c.MaxPixelShader30InstructionSlots = 32768;
-
-    D3DADAPTER_IDENTIFIER9& id = d.identifier;
-    strcpy(id.Driver, "nvd3dumx.dll");
-    strcpy(id.Description, "Direct3D Double Adapter");
-    strcpy(id.DeviceName, "\\\\.\\DISPLAY1");
-    id.DriverVersion.HighPart = 0x00080011;
-    id.DriverVersion.LowPart = 0x000C0D8E;  // 8.17.12.3470
-    id.VendorId = 0x10DE;
-    id.DeviceId = 0x06CD;
-    id.WHQLLevel = 1;
-
-    d.mode = {1280, 1024, 60, D3DFMT_X8R8G8B8};
-
-    // Sensible answers of generic methods that return a value rather than an HRESULT.
-    const std::pair<const char*, uint32_t> values[] = {
-        {"IDirect3D9::GetAdapterCount", 1},
-        {"IDirect3DDevice9::GetAvailableTextureMem", 512u << 20},
-        {"IDirect3DDevice9::GetNumberOfSwapChains", 1},
-        {"IDirect3DTexture9::GetLevelCount", 1},
-        {"IDirect3DTexture9::GetType", D3DRTYPE_TEXTURE},
-        {"IDirect3DSurface9::GetType", D3DRTYPE_SURFACE},
-        {"IDirect3DVertexBuffer9::GetType", D3DRTYPE_VERTEXBUFFER},
-        {"IDirect3DIndexBuffer9::GetType", D3DRTYPE_INDEXBUFFER},
-        {"IDirect3DQuery9::GetType", D3DQUERYTYPE_EVENT},
-        {"IDirect3DQuery9::GetDataSize", sizeof(BOOL)},
-    };
-    for (const auto& [method, value] : values)
-        s.scripts.push_back({method, static_cast<HRESULT>(value), 1, UINT_MAX});
-}
-
-State& Ready()
-{
-    static const bool once = (SetDefaults(S()), true);
-    (void)once;
-    return S();
-}
-
-// ---- IUnknown
-
-const std::string& NameOf(const FakeObject* self, const char* method)
-{
-    const Kind& kind = *self->kind;
-    for (size_t i = 0; i < kind.methods.size(); ++i)
-        if (strcmp(kind.methods[i]->name, method) == 0)
-            return kind.names[i];
-    static const std::string unknown = "?";
-    return unknown;
-}
-
-HRESULT STDMETHODCALLTYPE QueryInterface(FakeObject* self, REFIID riid, void** out)
-{
-    auto lock = Lock();
-    const auto& iids = self->kind->iids;
-    const bool known
-        = riid == __uuidof(IUnknown) || std::find(iids.begin(), iids.end(), riid) != iids.end();
-    HRESULT natural = known ? S_OK : E_NOINTERFACE;
-    if (!out)
-        natural = E_POINTER;
-    const HRESULT hr = Answer(self, "QueryInterface", Args(&riid, out), natural);
-    if (!out)
-        return hr;
-    *out = SUCCEEDED(hr) ? self : nullptr;
-    if (SUCCEEDED(hr))
-        Acquire(self);
-    return hr;
-}
-
-ULONG STDMETHODCALLTYPE AddRef(FakeObject* self)
-{
-    auto lock = Lock();
-    const ULONG count = Acquire(self);
-    Enter(self, NameOf(self, "AddRef"), {}, count, false);
-    return count;
-}
-
-ULONG STDMETHODCALLTYPE Release(FakeObject* self)
-{
-    auto lock = Lock();
-    const ULONG count = self->refs ? self->refs - 1 : 0;
-    Enter(self, NameOf(self, "Release"), {}, count, false);  // before the object may go
-    if (self->refs)
-        Drop(self);
-    return count;
-}
-
-// ---- vtables
-
-// Win64 passes the first four arguments in RCX, RDX, R8, R9 (`this` and three) and the rest
-// in 8-byte stack slots, which the caller cleans up. So one signature with the most
-// arguments any method has reads every method's integer and pointer arguments; the ones a
-// method lacks are never looked at. A float among the first three arguments travels in an
-// XMM register instead and is logged as junk (only IDirect3DDevice9::SetNPatchMode has
-// one); further on it sits in its stack slot and is logged as its bit pattern.
-constexpr size_t kMaxSlots = 134;  // IDirect3DDevice9Ex
-
-uint64_t Generic(FakeObject* self, size_t slot, const uint64_t* raw)
-{
-    auto lock = Lock();
-    const Kind& kind = *self->kind;
-    std::vector<uint64_t> args;
-    for (const char* a = kind.methods[slot]->args; *a; ++a, ++raw)
-        args.push_back(*a == 'p' ? *raw : *raw & 0xFFFFFFFFu);  // 32-bit slots may carry junk above
-    return Enter(self, kind.names[slot], std::move(args), 0);
-}
-
-template <size_t Slot>
-uint64_t STDMETHODCALLTYPE Stub(FakeObject* self, uint64_t a1, uint64_t a2, uint64_t a3,
-    uint64_t a4, uint64_t a5, uint64_t a6, uint64_t a7, uint64_t a8, uint64_t a9)
-{
-    const uint64_t raw[] = {a1, a2, a3, a4, a5, a6, a7, a8, a9};
-    return Generic(self, Slot, raw);
-}
-
-template <size_t... I> std::vector<Fn> Stubs(std::index_sequence<I...>)
-{
-    return {Slot(&Stub<I>)...};
-}
-
-struct Table {
-    const Method* methods = nullptr;
-    size_t count = 0;
-};
-template <size_t N> Table Of(const Method (&methods)[N])
-{
-    return {methods, N};
-}
-
-struct Interface {
-    Type type;
-    const char* name;
-    Table base;
-    std::vector<IID> iids;
-    Table ex;
-    IID exIid;
-};
-
-bool Declares(const Table& table, const char* method)
-{
-    for (size_t i = 0; i < table.count; ++i)
-        if (strcmp(table.methods[i].name, method) == 0)
-            return true;
-    return false;
-}
-
-Kind Build(const Interface& in, bool ex, const std::vector<Fn>& stubs,
-    const std::vector<Override>& overrides)
-{
-    Kind kind{in.type, ex, in.name, {}, {}, {}, in.iids};
-    for (size_t i = 0; i < in.base.count; ++i) {
-        kind.methods.push_back(&in.base.methods[i]);
-        kind.names.push_back(kind.name + "::" + in.base.methods[i].name);
-    }
-    for (size_t i = 0; ex && i < in.ex.count; ++i) {
-        kind.methods.push_back(&in.ex.methods[i]);
-        kind.names.push_back(kind.name + "Ex::" + in.ex.methods[i].name);
-    }
-    if (ex)
-        kind.iids.push_back(in.exIid);
-    if (kind.methods.size() > stubs.size())
-        abort();
-    kind.vtbl.assign(stubs.begin(), stubs.begin() + kind.methods.size());
-    for (const Override& o : overrides) {
-        if (!o.everywhere && o.type != in.type)
-            continue;
-        size_t slot = 0;
-        while (slot < kind.methods.size() && strcmp(kind.methods[slot]->name, o.method) != 0)
-            ++slot;
-        if (slot < kind.methods.size()) {
-            kind.vtbl[slot] = o.fn;
-        } else if (!o.everywhere && !Declares(in.ex, o.method)) {
-            fprintf(stderr, "d3d9 double: %s has no method %s\n", in.name, o.method);
-            abort();
-        }
-    }
-    return kind;
-}
-
-const std::vector<Kind>& Kinds()
-{
-    static const std::vector<Kind> kinds = [] {
-        const std::vector<Fn> stubs = Stubs(std::make_index_sequence<kMaxSlots>());
-        std::vector<Override> overrides = HandWritten();
-        overrides.push_back({Type::D3D, "QueryInterface", Slot(&QueryInterface), true});
-        overrides.push_back({Type::D3D, "AddRef", Slot(&AddRef), true});
-        overrides.push_back({Type::D3D, "Release", Slot(&Release), true});
-        const IID resource = __uuidof(IDirect3DResource9);
-        const Interface interfaces[] = {
-            {Type::D3D, "IDirect3D9", Of(kDirect3D9), {__uuidof(IDirect3D9)}, Of(kDirect3D9Ex),
-                __uuidof(IDirect3D9Ex)},
-            {Type::Device, "IDirect3DDevice9", Of(kDirect3DDevice9), {__uuidof(IDirect3DDevice9)},
-                Of(kDirect3DDevice9Ex), __uuidof(IDirect3DDevice9Ex)},
-            {Type::SwapChain, "IDirect3DSwapChain9", Of(kDirect3DSwapChain9),
-                {__uuidof(IDirect3DSwapChain9)}, Of(kDirect3DSwapChain9Ex),
-                __uuidof(IDirect3DSwapChain9Ex)},
-            {Type::Texture, "IDirect3DTexture9", Of(kDirect3DTexture9),
-                {__uuidof(IDirect3DTexture9), __uuidof(IDirect3DBaseTexture9), resource}, {}, {}},
-            {Type::Surface, "IDirect3DSurface9", Of(kDirect3DSurface9),
-                {__uuidof(IDirect3DSurface9), resource}, {}, {}},
-            {Type::VertexBuffer, "IDirect3DVertexBuffer9", Of(kDirect3DVertexBuffer9),
-                {__uuidof(IDirect3DVertexBuffer9), resource}, {}, {}},
-            {Type::IndexBuffer, "IDirect3DIndexBuffer9", Of(kDirect3DIndexBuffer9),
-                {__uuidof(IDirect3DIndexBuffer9), resource}, {}, {}},
-            {Type::VertexShader, "IDirect3DVertexShader9", Of(kDirect3DVertexShader9),
-                {__uuidof(IDirect3DVertexShader9)}, {}, {}},
-            {Type::PixelShader, "IDirect3DPixelShader9", Of(kDirect3DPixelShader9),
-                {__uuidof(IDirect3DPixelShader9)}, {}, {}},
-            {Type::Declaration, "IDirect3DVertexDeclaration9", Of(kDirect3DVertexDeclaration9),
-                {__uuidof(IDirect3DVertexDeclaration9)}, {}, {}},
-            {Type::Query, "IDirect3DQuery9", Of(kDirect3DQuery9), {__uuidof(IDirect3DQuery9)}, {},
-                {}},
-        };
-        std::vector<Kind> built;
-        for (const Interface& in : interfaces) {
-            built.push_back(Build(in, false, stubs, overrides));
-            if (in.ex.count)
-                built.push_back(Build(in, true, stubs, overrides));
-        }
-        return built;
-    }();
-    return kinds;
-}
-
-}  // namespace
-
-// The Ex variant where the interface has one, the plain kind otherwise.
-const Kind& KindOf(Type type, bool ex)
-{
-    const Kind* plain = nullptr;
-    for (const Kind& kind : Kinds()) {
-        if (kind.type != type)
-            continue;
-        if (kind.ex == ex)
-            return kind;
-        plain = &kind;
-    }
-    return *plain;
-}
-
-// ---- lifetime
-
-std::unique_lock<std::recursive_mutex> Lock()
-{
-    return std::unique_lock<std::recursive_mutex>(Ready().mutex);
-}
-
-void Register(FakeObject* object)
-{
-    S().live.insert(object);
-}
-
-bool IsLive(const void* object, Type type)
-{
-    auto& live = S().live;
-    auto it = live.find(static_cast<FakeObject*>(const_cast<void*>(object)));
-    return it != live.end() && (*it)->kind->type == type;
-}
-
-namespace {
-void Free(FakeObject* object)
+void Free(Object* object)
 {
     S().live.erase(object);
-    object->destroy(object);
+    for (Object* held : object->bound)
+        if (held) {
+            held->parent = held->parent == object ? nullptr : held->parent;  // a device binding may keep it
+            Unhold(held);
+        }
+    if (object->region)
+        VirtualFree(object->region, 0, MEM_RELEASE);
+    delete object;
 }
-}  // namespace
 
-FakeObject::~FakeObject()
+void Unhold(Object* object)
 {
-    for (FakeObject* child : owned) {
-        child->parent = parent;  // only survives while a device binding holds it
-        Unhold(child);
-    }
+    if (--object->holds == 0 && object->refs == 0)
+        Free(object);
 }
 
-ULONG Acquire(FakeObject* object)
+ULONG Acquire(Object* object)
 {
     if (object->refs++ == 0 && object->parent)
         Acquire(object->parent);
     return object->refs;
 }
 
-ULONG Drop(FakeObject* object)
+ULONG Drop(Object* object)
 {
     const ULONG count = --object->refs;
-    if (count == 0) {
-        FakeObject* parent = object->parent;
-        if (object->holds == 0)
-            Free(object);
-        if (parent)
-            Drop(parent);
-    }
+    Object* parent = object->parent;
+    if (count == 0 && object->holds == 0)
+        Free(object);
+    if (count == 0 && parent)
+        Drop(parent);
     return count;
 }
 
-void Unhold(FakeObject* object)
+Object* Make(Type type, bool ex, Object* parent)  // with one reference
 {
-    if (--object->holds == 0 && object->refs == 0)
-        Free(object);
+    Object* object = *S().live.insert(new Object(type, ex, parent)).first;
+    Acquire(object);
+    return object;
 }
 
-// ---- log and scripts
-
-uint64_t Enter(const void* object, const std::string& method, std::vector<uint64_t> args,
-    uint64_t natural, bool scriptable)
+void Hold(Object*& slot, Object* next)
 {
-    auto lock = Lock();
-    State& s = S();
-    const unsigned number = ++s.numbers[method];
-    uint64_t result = natural;
-    for (auto it = s.scripts.rbegin(); scriptable && it != s.scripts.rend(); ++it) {
-        if (it->method == method && number >= it->first && number - it->first < it->count) {
-            result = static_cast<uint32_t>(it->result);
-            break;
-        }
+    if (next)
+        ++next->holds;
+    if (slot)
+        Unhold(slot);
+    slot = next;
+}
+
+// Gives the object `size` lockable bytes that end where an inaccessible page begins.
+void Store(Object* object, size_t size)
+{
+    const size_t pages = (size + 4095) / 4096 * 4096;
+    uint8_t* region = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages + 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    VirtualProtect(region + pages, 4096, PAGE_NOACCESS, &old);
+    object->region = region;
+    object->bits = region + pages - size;
+    object->size = size;
+}
+
+// Numbers and logs one call; a script for this call number replaces `natural` as the answer.
+HRESULT Enter(const Object* self, const std::string& method, HRESULT natural, const void* site)
+{
+    const std::string name = self ? InterfaceNames[self->type] + ("::" + method) : method;
+    const unsigned number = ++S().numbers[name];
+    for (const Script& script : S().scripts)
+        natural = script.method == name && number >= script.first && number - script.first < script.count ? script.result : natural;
+    if (S().calls.size() < 100000)  // a caller polling in a loop does not fill the memory
+        S().calls.push_back({name, natural, reinterpret_cast<uintptr_t>(site)});
+    return natural;
+}
+
+// ---- the slot table
+
+enum class Effect { None, Create, Give, Fill, DepthStencil, Bind, Bound, Constants, Lock };
+enum Record { Caps, Identifier, Mode };
+
+// `arg` is the argument (from 1, after `this`) the effect works through; `extra` is the type a
+// creator makes, the record a fill copies, the binding (-1: render target number arg 1), the
+// constants (+1 pixel, +2 read) or the lock (1: a texture's).
+struct Entry {
+    Type type;
+    const char* name;
+    size_t slot;
+    Effect effect;
+    int arg, extra;
+};
+
+#define E(type, vtbl, method, ...) {type, #method, offsetof(vtbl, method) / sizeof(Fn), __VA_ARGS__}
+#define DIRECT3D(method, ...) E(D3D, IDirect3D9ExVtbl, method, __VA_ARGS__)
+#define DEVICE(method, ...) E(Device, IDirect3DDevice9ExVtbl, method, __VA_ARGS__)
+#define NONE Effect::None, 0, 0
+
+const Entry Entries[] = {
+    DIRECT3D(GetAdapterIdentifier, Effect::Fill, 3, Identifier), DIRECT3D(GetAdapterDisplayMode, Effect::Fill, 2, Mode),
+    DIRECT3D(GetDeviceCaps, Effect::Fill, 3, Caps), DIRECT3D(CheckDepthStencilMatch, Effect::DepthStencil, 0, 0),
+    DIRECT3D(CreateDevice, Effect::Create, 6, Device), DIRECT3D(CreateDeviceEx, Effect::Create, 7, Device),
+    DEVICE(GetDeviceCaps, Effect::Fill, 1, Caps), DEVICE(CreateAdditionalSwapChain, Effect::Create, 2, SwapChain),
+    DEVICE(CreateTexture, Effect::Create, 7, Texture), DEVICE(CreateVertexBuffer, Effect::Create, 5, VertexBuffer),
+    DEVICE(CreateIndexBuffer, Effect::Create, 5, IndexBuffer), DEVICE(CreateVertexShader, Effect::Create, 2, VertexShader),
+    DEVICE(CreatePixelShader, Effect::Create, 2, PixelShader), DEVICE(CreateVertexDeclaration, Effect::Create, 2, Declaration),
+    DEVICE(CreateQuery, Effect::Create, 2, Query), DEVICE(GetRenderTarget, Effect::Bound, 2, -1),
+    DEVICE(SetRenderTarget, Effect::Bind, 2, -1), DEVICE(GetVertexDeclaration, Effect::Bound, 1, 4),
+    DEVICE(SetVertexDeclaration, Effect::Bind, 1, 4), DEVICE(SetVertexShaderConstantF, Effect::Constants, 2, 0),
+    DEVICE(SetPixelShaderConstantF, Effect::Constants, 2, 1), DEVICE(GetVertexShaderConstantF, Effect::Constants, 2, 2),
+    DEVICE(GetPixelShaderConstantF, Effect::Constants, 2, 3),
+    E(SwapChain, IDirect3DSwapChain9Vtbl, GetBackBuffer, Effect::Give, 3, 0),
+    E(Texture, IDirect3DTexture9Vtbl, GetSurfaceLevel, Effect::Give, 2, 0),
+    E(Texture, IDirect3DTexture9Vtbl, LockRect, Effect::Lock, 2, 1),
+    E(VertexBuffer, IDirect3DVertexBuffer9Vtbl, Lock, Effect::Lock, 3, 0),
+    E(IndexBuffer, IDirect3DIndexBuffer9Vtbl, Lock, Effect::Lock, 3, 0),
+    DEVICE(TestCooperativeLevel, NONE), DEVICE(UpdateSurface, NONE), DEVICE(UpdateTexture, NONE),
+    DEVICE(GetRenderTargetData, NONE), DEVICE(StretchRect, NONE), DEVICE(BeginScene, NONE), DEVICE(EndScene, NONE),
+    DEVICE(Clear, NONE), DEVICE(SetViewport, NONE), DEVICE(SetRenderState, NONE), DEVICE(SetTexture, NONE),
+    DEVICE(SetSamplerState, NONE), DEVICE(DrawIndexedPrimitive, NONE), DEVICE(SetVertexShader, NONE),
+    DEVICE(SetPixelShader, NONE), DEVICE(SetStreamSource, NONE), DEVICE(SetIndices, NONE),
+    DEVICE(SetGPUThreadPriority, NONE), E(SwapChain, IDirect3DSwapChain9Vtbl, Present, NONE),
+    E(Surface, IDirect3DSurface9Vtbl, GetDesc, NONE), E(Texture, IDirect3DTexture9Vtbl, UnlockRect, NONE),
+    E(VertexBuffer, IDirect3DVertexBuffer9Vtbl, Unlock, NONE), E(IndexBuffer, IDirect3DIndexBuffer9Vtbl, Unlock, NONE),
+    E(Query, IDirect3DQuery9Vtbl, Issue, NONE), E(Query, IDirect3DQuery9Vtbl, GetData, NONE),
+};
+
+constexpr size_t MaxSlots = sizeof(IDirect3DDevice9ExVtbl) / sizeof(Fn);
+
+uint32_t Arg(const uint64_t* a, int n) { return static_cast<uint32_t>(a[n - 1]); }  // its slot may carry junk above
+template <class T = void> T* Pointer(const uint64_t* a, int n) { return reinterpret_cast<T*>(a[n - 1]); }
+UINT BytesPerTexel(D3DFORMAT format) { return format == D3DFMT_A8 || format == D3DFMT_L8 ? 1 : 4; }
+
+// Like an adapter's memory, the double's refuses a resource larger than 256 MB.
+HRESULT Budget(uint64_t bytes)
+{
+    return !bytes ? D3DERR_INVALIDCALL : bytes > (uint64_t(256) << 20) ? D3DERR_OUTOFVIDEOMEMORY : D3D_OK;
+}
+
+// A creator's own answer to its arguments.
+HRESULT Refusal(Type made, const uint64_t* a)
+{
+    const D3DPRESENT_PARAMETERS* pp = Pointer<D3DPRESENT_PARAMETERS>(a, made == Device ? 5 : 1);
+    switch (made) {
+    case SwapChain: return pp ? Budget(uint64_t(pp->BackBufferWidth) * pp->BackBufferHeight * 4) : D3DERR_INVALIDCALL;
+    case Texture: return Budget(uint64_t(Arg(a, 1)) * BytesPerTexel(D3DFORMAT(Arg(a, 5))) * Arg(a, 2));
+    case VertexBuffer:
+    case IndexBuffer: return Budget(Arg(a, 1));
+    case VertexShader:
+    case PixelShader: {  // Direct3D refuses a shader of a version above the device's
+        const DWORD* tokens = Pointer<DWORD>(a, 1);
+        const DWORD supported = made == PixelShader ? S().settings.caps.PixelShaderVersion : S().settings.caps.VertexShaderVersion;
+        return tokens && (*tokens & 0xFF00) <= (supported & 0xFF00) ? D3D_OK : D3DERR_INVALIDCALL;
     }
-    s.calls.push_back({method, std::move(args), static_cast<HRESULT>(result), object});
-    return result;
+    default: return pp || made == Query ? D3D_OK : D3DERR_INVALIDCALL;  // a device's present parameters, the elements
+    }
 }
 
-HRESULT Answer(
-    const FakeObject* self, const char* method, std::vector<uint64_t> args, HRESULT natural)
+Object* Created(Object* self, Type made, const uint64_t* a)
 {
-    return static_cast<HRESULT>(
-        Enter(self, NameOf(self, method), std::move(args), static_cast<uint32_t>(natural)));
+    Object* object = Make(made, made == Device && self->ex, self);
+    Object* surface = made == Device || made == SwapChain || made == Texture ? Make(Surface, false, object) : nullptr;
+    if (surface) {  // the object's own, held by it
+        Hold(object->bound[0], surface);
+        Drop(surface);
+    }
+    if (made == Device) {
+        Hold(object->bound[1], surface);  // the render target: the back buffer
+        S().settings.present = *Pointer<D3DPRESENT_PARAMETERS>(a, 5);
+        S().settings.flags = Arg(a, 4);
+    } else if (made == Texture) {
+        const size_t row = size_t(Arg(a, 1)) * BytesPerTexel(D3DFORMAT(Arg(a, 5)));
+        object->pitch = UINT(row + 3) & ~3u;
+        Store(object, size_t(object->pitch) * Arg(a, 2));
+        // A 9Ex system-memory texture made on the caller's pixels reads them all.
+        const HANDLE* shared = Arg(a, 6) == D3DPOOL_SYSTEMMEM ? Pointer<HANDLE>(a, 8) : nullptr;
+        volatile uint8_t sum = 0;
+        for (size_t i = 0; shared && *shared && i < row * Arg(a, 2); ++i)
+            sum = sum + static_cast<const uint8_t*>(*shared)[i];
+    } else if (made == VertexBuffer || made == IndexBuffer) {
+        Store(object, Arg(a, 1));
+    }
+    return object;
+}
+
+HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
+{
+    if (slot == offsetof(IUnknownVtbl, AddRef) / sizeof(Fn))
+        return Acquire(self);
+    if (slot == offsetof(IUnknownVtbl, Release) / sizeof(Fn))
+        return self->refs ? Drop(self) : 0;
+    const Entry* e = std::find_if(std::begin(Entries), std::end(Entries),
+        [&](const Entry& entry) { return entry.type == self->type && entry.slot == slot; });
+    if (e == std::end(Entries))
+        return Enter(self, "slot " + std::to_string(slot), E_NOTIMPL, site);
+    Settings& s = S().settings;
+    void* p = e->arg ? Pointer(a, e->arg) : nullptr;
+    // A device holds its render targets from its second binding on: its first holds its back buffer.
+    const UINT binding = e->extra < 0 ? Arg(a, 1) + 1 : UINT(e->extra);
+    float(*constants)[4] = e->extra & 1 ? s.pixelConstants : s.vertexConstants;
+    HRESULT natural = p || !e->arg ? D3D_OK : D3DERR_INVALIDCALL;
+    if (e->effect == Effect::Create)  // without an out-pointer: nothing made, D3D_OK, as CreateQuery's probe expects
+        natural = p ? Refusal(Type(e->extra), a) : D3D_OK;
+    else if (e->effect == Effect::DepthStencil)
+        for (const auto& [format, result] : s.depthStencil)
+            natural = format == D3DFORMAT(Arg(a, 5)) ? result : natural;
+    else if (e->effect == Effect::Bind || e->effect == Effect::Bound)  // render target 0 and the declaration
+        natural = (binding == 1 && (p || e->effect == Effect::Bound)) || binding == 4 ? D3D_OK : D3DERR_INVALIDCALL;
+    else if (e->effect == Effect::Constants)
+        natural = p && uint64_t(Arg(a, 1)) + Arg(a, 3) <= 256 ? D3D_OK : D3DERR_INVALIDCALL;
+    else if (e->effect == Effect::Lock)
+        natural = p && (e->extra ? !Arg(a, 1) : Arg(a, 1) <= self->size && Arg(a, 2) <= self->size - Arg(a, 1)) ? D3D_OK
+                                                                                                         : D3DERR_INVALIDCALL;
+    const HRESULT hr = Enter(self, e->name, natural, site);
+    const bool ok = SUCCEEDED(hr) && SUCCEEDED(natural);
+    const std::pair<const void*, size_t> records[] = {{&s.caps, sizeof s.caps}, {&s.identifier, sizeof s.identifier},
+        {&s.mode, sizeof s.mode}};
+    if (e->effect == Effect::Create && p)
+        *static_cast<Object**>(p) = ok ? Created(self, Type(e->extra), a) : nullptr;
+    else if ((e->effect == Effect::Give || e->effect == Effect::Bound) && p) {  // what it holds, with a new reference
+        Object* given = *static_cast<Object**>(p) = ok ? self->bound[e->effect == Effect::Give ? 0 : binding] : nullptr;
+        if (given)
+            Acquire(given);
+    }
+    else if (e->effect == Effect::Bind && ok)
+        Hold(self->bound[binding], static_cast<Object*>(p));
+    else if (e->effect == Effect::Fill && ok)
+        std::memcpy(p, records[e->extra].first, records[e->extra].second);
+    else if (e->effect == Effect::Constants && ok)
+        std::memcpy(e->extra & 2 ? p : constants[Arg(a, 1)], e->extra & 2 ? constants[Arg(a, 1)] : p, size_t(Arg(a, 3)) * 16);
+    else if (e->effect == Effect::Lock && p && e->extra)
+        *static_cast<D3DLOCKED_RECT*>(p) = ok ? D3DLOCKED_RECT{INT(self->pitch), self->bits} : D3DLOCKED_RECT{};
+    else if (e->effect == Effect::Lock && p)
+        *static_cast<void**>(p) = ok ? self->bits + Arg(a, 1) : nullptr;
+    return hr;
+}
+
+// Win64 passes `this` and three arguments in registers and the rest in 8-byte stack slots
+// that the caller cleans up: one signature with the most arguments reads every method's
+// integer and pointer arguments, and those a method lacks are never read.
+template <size_t Slot>
+HRESULT STDMETHODCALLTYPE Stub(Object* self, uint64_t a1, uint64_t a2, uint64_t a3, uint64_t a4, uint64_t a5,
+    uint64_t a6, uint64_t a7, uint64_t a8, uint64_t a9)
+{
+    const uint64_t args[] = {a1, a2, a3, a4, a5, a6, a7, a8, a9};
+    return Generic(self, Slot, args, SITE);
+}
+
+template <size_t... I> std::array<Fn, MaxSlots> Stubs(std::index_sequence<I...>)
+{
+    return {reinterpret_cast<Fn>(&Stub<I>)...};
+}
+
+const Fn* Vtable()
+{
+    static const std::array<Fn, MaxSlots> vtbl = Stubs(std::make_index_sequence<MaxSlots>());
+    return vtbl.data();
+}
+
+}  // namespace
+
+void Reset()
+{
+    S().calls.clear();
+    S().numbers.clear();
+    S().scripts.clear();
+    Settings& s = S().settings = Settings();
+    s.caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
+    s.caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
+    s.caps.PS20Caps.Caps = 0x1F;
+    s.caps.MaxVertexIndex = 0xFFFFFF;
+    s.caps.MaxAnisotropy = 16;
+    s.identifier.VendorId = 0x10DE;
+    s.mode = {1280, 1024, 60, D3DFMT_X8R8G8B8};
 }
 
 Settings& Current()
 {
-    return Ready().settings;
+    static const bool ready = (Reset(), true);
+    (void)ready;
+    return S().settings;
 }
 
-}  // namespace detail
-
-// ---- control API
-
-using namespace detail;
-
-void Reset()
+void Fail(const std::string& method, HRESULT result, unsigned count, unsigned skip)
 {
-    auto lock = Lock();
-    SetDefaults(S());
+    S().scripts.push_back({method, result, S().numbers[method] + skip + 1, count});
 }
 
-D3DCAPS9& Caps()
-{
-    return Current().caps;
-}
-D3DADAPTER_IDENTIFIER9& AdapterIdentifier()
-{
-    return Current().identifier;
-}
-D3DDISPLAYMODE& DisplayMode()
-{
-    return Current().mode;
-}
+std::vector<Call> Calls() { return S().calls; }
+void ClearCalls() { S().calls.clear(); }
 
-void SetDepthStencilMatch(D3DFORMAT depthStencilFormat, HRESULT result)
+std::vector<IUnknown*> LiveObjects(const std::string& interfaceName)
 {
-    auto lock = Lock();
-    Current().depthStencil.emplace_back(depthStencilFormat, result);
-}
-
-void SetCreate9ReturnsNull(bool returnsNull)
-{
-    auto lock = Lock();
-    Current().create9ReturnsNull = returnsNull;
-}
-
-void SetCreate9ExResult(HRESULT result)
-{
-    auto lock = Lock();
-    Current().create9ExResult = result;
-}
-
-void SetResult(const std::string& method, HRESULT result, unsigned first, unsigned count)
-{
-    auto lock = Lock();
-    S().scripts.push_back({method, result, first, count});
-}
-
-void SetNextResults(const std::string& method, HRESULT result, unsigned count)
-{
-    auto lock = Lock();
-    S().scripts.push_back({method, result, S().numbers[method] + 1, count});
-}
-
-std::vector<Call> Calls()
-{
-    auto lock = Lock();
-    return S().calls;
-}
-
-size_t CallCount()
-{
-    auto lock = Lock();
-    return S().calls.size();
-}
-
-std::vector<Call> CallsTo(const std::string& method)
-{
-    auto lock = Lock();
-    std::vector<Call> calls;
-    for (const Call& call : S().calls)
-        if (call.method == method)
-            calls.push_back(call);
-    return calls;
-}
-
-size_t CountCalls(const std::string& method)
-{
-    auto lock = Lock();
-    const auto& calls = S().calls;
-    return std::count_if(
-        calls.begin(), calls.end(), [&](const Call& c) { return c.method == method; });
-}
-
-void ClearCalls()
-{
-    auto lock = Lock();
-    S().calls.clear();
-}
-
-int LiveObjects()
-{
-    return LiveObjects(std::string());
-}
-
-std::vector<IUnknown*> LiveObjectsOf(const std::string& interfaceName)
-{
-    auto lock = Lock();
     std::vector<IUnknown*> objects;
-    for (FakeObject* object : S().live) {
-        const Kind& kind = *object->kind;
-        const bool named = interfaceName.empty() || interfaceName == kind.name
-            || (kind.ex && interfaceName == kind.name + "Ex");
-        if (named && object->refs > 0)
+    for (Object* object : S().live)
+        if (object->refs > 0 && (interfaceName.empty() || interfaceName == InterfaceNames[object->type]
+                || (object->ex && interfaceName == InterfaceNames[object->type] + std::string("Ex"))))
             objects.push_back(reinterpret_cast<IUnknown*>(object));
-    }
     return objects;
 }
 
-int LiveObjects(const std::string& interfaceName)
-{
-    return static_cast<int>(LiveObjectsOf(interfaceName).size());
-}
-
-ULONG RefCount(const void* object)
-{
-    auto lock = Lock();
-    const auto& live = S().live;
-    auto it = live.find(static_cast<FakeObject*>(const_cast<void*>(object)));
-    return it == live.end() ? 0 : (*it)->refs;
-}
-
-const D3DPRESENT_PARAMETERS* DevicePresentParameters()
-{
-    auto lock = Lock();
-    return Current().haveDevice ? &Current().lastPresent : nullptr;
-}
-
-DWORD DeviceBehaviorFlags()
-{
-    auto lock = Lock();
-    return Current().lastFlags;
-}
-
-std::array<float, 4> VertexConstant(UINT reg)
-{
-    auto lock = Lock();
-    std::array<float, 4> value{};
-    if (reg < 256)
-        std::copy_n(Current().vertexConstants.begin() + 4 * reg, 4, value.begin());
-    return value;
-}
-
-std::array<float, 4> PixelConstant(UINT reg)
-{
-    auto lock = Lock();
-    std::array<float, 4> value{};
-    if (reg < 256)
-        std::copy_n(Current().pixelConstants.begin() + 4 * reg, 4, value.begin());
-    return value;
-}
-
 }  // namespace d3d9double
+
+using namespace d3d9double;
+
+extern "C" __declspec(dllexport) IDirect3D9* WINAPI Direct3DCreate9(UINT)
+{
+    Current();
+    return SUCCEEDED(Enter(nullptr, "Direct3DCreate9", D3D_OK, SITE)) ? reinterpret_cast<IDirect3D9*>(Make(D3D, false, nullptr)) : nullptr;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI Direct3DCreate9Ex(UINT, IDirect3D9Ex** out)
+{
+    Current();
+    const HRESULT hr = Enter(nullptr, "Direct3DCreate9Ex", out ? D3D_OK : D3DERR_INVALIDCALL, SITE);
+    if (out)
+        *out = SUCCEEDED(hr) ? reinterpret_cast<IDirect3D9Ex*>(Make(D3D, true, nullptr)) : nullptr;
+    return hr;
+}
