@@ -15,6 +15,7 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
+    HMODULE Module() const { return _module; }
     const VeltraRender::VeltraRenderData* List() const { return _list; }
     // A new render from the "RenderDX9" entry of the list.
     boost::shared_ptr<VeltraRender::IRender> CreateRender() const { return _create(); }
