@@ -2,20 +2,14 @@
 
 const wchar_t* const RenderWindowClassName = L"VeltraRender";
 
-namespace {
-
-LRESULT CALLBACK HiddenWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-} // namespace
-
 void RegisterRenderWindowClass()
 {
     WNDCLASSW windowClass = {};
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = HiddenWindowProcedure;
+    // The default procedure itself, not one of the plug-in's: a window that outlives the
+    // plug-in (one whose thread never got to destroy it) must not call into an
+    // unloaded library.
+    windowClass.lpfnWndProc = DefWindowProcW;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32517));   // IDI_WINLOGO
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
@@ -37,7 +31,13 @@ HWND CreateHiddenWindow()
 
 void DestroyHiddenWindow(HWND window)
 {
-    DestroyWindow(window);
+    // Only the thread that made a window can destroy it. From any other thread the
+    // window is asked to close: its thread destroys it when it next reads its messages,
+    // or Windows does when that thread ends.
+    if (!DestroyWindow(window)) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return;
+    }
     MSG message;
     while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);

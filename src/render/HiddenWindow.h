@@ -13,5 +13,6 @@ void UnregisterRenderWindowClass();
 // A never-shown 1280 x 720 window of that class.
 HWND CreateHiddenWindow();
 
-// Destroys the window and dispatches every message still waiting for it.
+// Destroys the window and dispatches every message still waiting for it. Called on
+// another thread than the window's, it asks the window to close instead.
 void DestroyHiddenWindow(HWND window);

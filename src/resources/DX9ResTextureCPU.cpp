@@ -41,16 +41,23 @@ void DX9ResTextureCPU::CreateTexture(const wchar_t* callText)
              callText);
 }
 
-// Copies the settings' initial pixels, rows one after another, into the pitch-spaced
-// rows of the texture.
+// Copies the settings' initial pixels into the pitch-spaced rows of the texture. The
+// host's rows are `rowBytes` apart (0: exactly a row of the texture); no more than a row
+// of either side is read or written.
 void DX9ResTextureCPU::FillFromSettingsData()
 {
     D3DLOCKED_RECT lRect;
     if (DXFailed(_texOb->LockRect(0, &lRect, NULL, D3DLOCK_DISCARD), L"_texOb->LockRect(0,&lRect,NULL,D3DLOCK_DISCARD)"))
         return;
-    if (_settings.data && lRect.pBits && _settings.image.pixelHeight >= 1)
-        CopyRows(_settings.data, RowSize(), lRect.pBits, static_cast<size_t>(lRect.Pitch), RowSize(),
-                 static_cast<size_t>(_settings.image.pixelHeight));
+    const int64_t rowBytes = _settings.image.rowBytes == 0 ? RowSize() : _settings.image.rowBytes;
+    if (_settings.data && lRect.pBits && _settings.image.pixelHeight >= 1) {
+        if (rowBytes > 0)
+            CopyRows(_settings.data, static_cast<size_t>(rowBytes), lRect.pBits, static_cast<size_t>(lRect.Pitch),
+                     RowSize(), static_cast<size_t>(_settings.image.pixelHeight));
+        else
+            LogAlways(LogError, L"DX9ResTextureCPU(%X) - rowBytes=%d: no initial pixels copied\n", LogAddress(this),
+                      _settings.image.rowBytes);
+    }
     DXFailed(_texOb->UnlockRect(0), L"_texOb->UnlockRect(0)");
 }
 

@@ -29,8 +29,14 @@ TEST_F(ShutdownTest, AShutdownOnAnotherThreadIsReportedAndReleasesTheDevice)
     EXPECT_EQ(log.Count(ids, 1), 1u) << log.Dump();
     EXPECT_EQ(d3d9double::LiveObjects().size(), 0u);
     log.Clear();
-    // The hidden window outlives such a Shutdown, a fault of the plug-in: the other thread cannot
-    // destroy it, and once the plug-in is unloaded a message to it runs unmapped code. Its own
-    // thread destroys it here so that the tests after this one start without it.
-    DestroyWindow(FindHiddenDeviceWindow());
+    // The other thread cannot destroy the hidden window: it stays until its own thread reads its
+    // messages, and a message to it after the plug-in is gone must not run the plug-in's code.
+    render.reset();
+    plugin.reset();
+    const HWND window = FindHiddenDeviceWindow();
+    SendMessageW(window, WM_NULL, 0, 0);
+    MSG message;
+    while (PeekMessageW(&message, window, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+    EXPECT_EQ(FindHiddenDeviceWindow(), nullptr);
 }

@@ -73,4 +73,12 @@ TEST_F(RealTextureTest, CpuTexturesTakeWholeImagesAtAnOffsetOrNotAtAll)
     texture->SetTextureData(image.data(), 0, 0);
     EXPECT_EQ(ReadBack(texture, width, height), image);
     expectedProblems = 1;
+
+    // A CPU copy of a GPU texture starts from the pixels the host gave that texture, in
+    // rows of the host's rowBytes.
+    const int rowBytes = width * 4 + 12;
+    const std::vector<uint8_t> padded = Image(width, height, 4, rowBytes);
+    const boost::shared_ptr<IResource> gpu =
+        render->CreateResourceGPU(TextureOf(rtTextureGPU, width, height, pfColor0, rowBytes, padded.data()));
+    EXPECT_EQ(ReadBytes(render->CreateResourceCPU(gpu), width, height), Image(width, height, 4, 0));
 }

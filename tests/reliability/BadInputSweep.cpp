@@ -87,8 +87,8 @@ const std::pair<const char*, std::function<void(IRender&, const Subject&)>> Oper
     {"TransferResource from a GPU texture", [](IRender& r, const Subject& x) { r.TransferResource(Kinds()[3](r), x); }},
     {"TransferResource from a CPU texture", [](IRender& r, const Subject& x) { r.TransferResource(Kinds()[4](r), x); }},
     {"CreateResourceCPU from it", [](IRender& r, const Subject& x) {
-         // Not from a texture made with host pixels: the copy reads them again, long after the host
-         // handed them over (a fault of the plug-in; here it reads past short rows).
+         // Not from a texture made with host pixels: the copy reads them again, and a host keeps them
+         // valid for as long as copies may be made; this sweep's memory is gone by then.
          TextureSettings settings;
          if (!As<IResTextureGPU>(x) || (x->GetSettings(settings), !settings.data))
              r.DestroyResource(r.CreateResourceCPU(x));
