@@ -9,9 +9,8 @@
 #include "HostErrors.h"
 #include "NullDeviceBinding.h"
 #include "PluginHost.h"
+#include "Statistics.h"
 #include "Timing.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <memory>
@@ -42,8 +41,10 @@ std::unique_ptr<PluginHost> LoadOnNullDevice()
 
 } // namespace
 
-CpuCost MeasureCpuCost()
+std::vector<BenchRow> MeasureCpuCost(const BenchSettings& settings)
 {
+    if (settings.progress)
+        settings.progress->Show("bench: the plug-in's CPU cost per draw, on a do-nothing Direct3D");
     wchar_t program[MAX_PATH * 4] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH * 4);
     const ChildResult child = RunChild(L"\"" + std::wstring(program) + L"\" bench-cpu", false);
@@ -52,12 +53,17 @@ CpuCost MeasureCpuCost()
         throw HostFailure("the CPU-cost child process failed (exit code " + std::to_string(child.exitCode) +
                           "): " + child.output);
     const nlohmann::json result = nlohmann::json::parse(child.output.substr(start));
-    CpuCost cost;
-    cost.nanosecondsPerDraw = result.at("nanosecondsPerDraw").get<double>();
-    cost.batches = result.at("batches").get<int>();
-    cost.iterations = result.at("iterations").get<int>();
-    cost.adapter = result.at("adapter").get<std::string>();
-    return cost;
+    BenchRow row;
+    row.kind = "cpu-cost";
+    row.label = "CPU cost of SelectResource x2 + Draw + DeSelectResource x2";
+    row.scale = 1e9;
+    row.unit = "ns";
+    for (const double nanoseconds : result.at("batchNanoseconds"))
+        row.plugin.push_back(nanoseconds / 1e9);
+    row.details = {{"batches", result.at("batches")},
+                   {"drawsPerBatch", result.at("iterations")},
+                   {"adapter", result.at("adapter")}};
+    return {row};
 }
 
 int RunBenchCpu(const Options& options)
@@ -94,8 +100,9 @@ int RunBenchCpu(const Options& options)
         }
     }
     plugin->Stop();
-    const nlohmann::json result = {{"nanosecondsPerDraw", Median(nanoseconds)}, {"batches", options.batches},
-                                   {"iterations", options.iterations}, {"adapter", adapter},
+    const nlohmann::json result = {{"batches", options.batches},
+                                   {"iterations", options.iterations},
+                                   {"adapter", adapter},
                                    {"batchNanoseconds", nanoseconds}};
     std::printf("%s\n", result.dump().c_str());
     return ExitDone;
