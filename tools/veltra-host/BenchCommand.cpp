@@ -98,6 +98,31 @@ void PrintTable(const std::vector<BenchRow>& rows)
     }
 }
 
+// The pairs alternate which goes first (Interleaved): the ratios of each order apart.
+struct OrderedRatios {
+    double pluginFirst, plainFirst;
+};
+OrderedRatios ByOrder(const std::vector<double>& ratios)
+{
+    std::vector<double> first, second;
+    for (size_t i = 0; i < ratios.size(); ++i)
+        (i % 2 == 0 ? first : second).push_back(ratios[i]);
+    return {StatisticsOf(first).median, StatisticsOf(second).median};
+}
+
+void PrintOrders(const std::vector<BenchRow>& rows)
+{
+    std::printf("\nPlug-in / plain by which of a pair went first (medians):\n");
+    for (const BenchRow& row : rows) {
+        const std::vector<double> ratios = Ratios(row);
+        if (ratios.size() < 2)
+            continue;
+        const OrderedRatios order = ByOrder(ratios);
+        std::printf("  %s: %.3f with the plug-in first, %.3f with plain Direct3D 9 first\n", row.label.c_str(),
+                    order.pluginFirst, order.plainFirst);
+    }
+}
+
 // Where a frame's time goes, phase by phase, as the frame rows recorded it.
 void PrintPhases(const std::vector<BenchRow>& rows)
 {
@@ -129,8 +154,11 @@ nlohmann::json AsJson(const std::vector<BenchRow>& rows, const nlohmann::json& c
         const std::vector<double> ratios = Ratios(row);
         if (!ratios.empty()) {
             const Statistics statistics = StatisticsOf(ratios);
+            const OrderedRatios order = ByOrder(ratios);
             entry["pluginToPlain"] = {{"of", row.ratio == RatioKind::Time ? "time" : "rate"},
                                       {"perPair", ratios},
+                                      {"pluginFirstMedian", order.pluginFirst},
+                                      {"plainFirstMedian", order.plainFirst},
                                       {"min", statistics.min},
                                       {"median", statistics.median},
                                       {"max", statistics.max},
@@ -162,6 +190,7 @@ int RunBench(const Options& options)
 
     PrintContext(context);
     PrintTable(rows);
+    PrintOrders(rows);
     PrintPhases(rows);
     std::ofstream file(Widen(jsonPath).c_str());
     file << AsJson(rows, context, options.runs).dump(1) << "\n";

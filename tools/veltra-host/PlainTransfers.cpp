@@ -26,6 +26,22 @@ void UploadOverHostMemory(IDirect3DDevice9Ex* device, const void* pixels, int wi
     CheckPlain(device->UpdateSurface(from.Get(), nullptr, to.Get(), nullptr), "UpdateSurface");
 }
 
+void UploadThroughStaging(IDirect3DDevice9Ex* device, const void* pixels, int width, int height,
+                          IDirect3DTexture9* staging, IDirect3DTexture9* texture)
+{
+    D3DLOCKED_RECT locked;
+    CheckPlain(staging->LockRect(0, &locked, nullptr, 0), "LockRect");
+    const size_t row = size_t(width) * 4;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch, static_cast<const uint8_t*>(pixels) + y * row,
+                    row);
+    staging->UnlockRect(0);
+    ComReference<IDirect3DSurface9> from, to;
+    CheckPlain(staging->GetSurfaceLevel(0, from.Receive()), "GetSurfaceLevel");
+    CheckPlain(texture->GetSurfaceLevel(0, to.Receive()), "GetSurfaceLevel");
+    CheckPlain(device->UpdateSurface(from.Get(), nullptr, to.Get(), nullptr), "UpdateSurface");
+}
+
 void ReadRenderTarget(IDirect3DDevice9Ex* device, IDirect3DTexture9* target, IDirect3DTexture9* readBack, void* pixels,
                       int width, int height)
 {

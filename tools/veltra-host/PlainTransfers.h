@@ -14,6 +14,11 @@ void CheckPlain(HRESULT result, const char* call);
 void UploadOverHostMemory(IDirect3DDevice9Ex* device, const void* pixels, int width, int height,
                           IDirect3DTexture9* texture);
 
+// The host's pixels copied row by row into `staging`, a system-memory texture made once
+// and reused, then into `texture` with UpdateSurface: no texture is made per upload.
+void UploadThroughStaging(IDirect3DDevice9Ex* device, const void* pixels, int width, int height,
+                          IDirect3DTexture9* staging, IDirect3DTexture9* texture);
+
 // GetRenderTargetData of `target` into the system-memory texture `readBack`, locked for
 // reading and its rows copied into `pixels` (rows of width * 4 bytes).
 void ReadRenderTarget(IDirect3DDevice9Ex* device, IDirect3DTexture9* target, IDirect3DTexture9* readBack, void* pixels,
