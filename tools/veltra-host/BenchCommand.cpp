@@ -76,11 +76,15 @@ nlohmann::json SamplesJson(const std::vector<double>& seconds)
 
 void PrintContext(const nlohmann::json& context)
 {
-    std::printf("veltra-host bench %s, %s: Wine %s on %s; %s, OpenGL %s; %s, %d logical processors\n\n",
+    std::printf("veltra-host bench %s, %s: Wine %s on %s; %s, OpenGL %s; %s, %d logical processors\n",
                 HostVersion().c_str(), context.value("date", "").c_str(), context.value("wine", "none").c_str(),
                 context.value("hostSystem", context.value("windows", "Windows")).c_str(),
                 context.value("glRenderer", "no OpenGL").c_str(), context.value("glVersion", "").c_str(),
                 context.value("processor", "").c_str(), context.value("logicalProcessors", 0));
+    if (context.contains("loadAverage"))
+        std::printf("load averages (1, 5, 15 minutes): %s at the start, %s at the end\n",
+                    context.value("loadAverage", "").c_str(), context.value("loadAverageAtEnd", "").c_str());
+    std::printf("\n");
 }
 
 void PrintTable(const std::vector<BenchRow>& rows)
@@ -187,6 +191,9 @@ int RunBench(const Options& options)
         for (BenchRow& row : kind(settings))
             rows.push_back(std::move(row));
     progress.Clear();
+    const nlohmann::json after = MachineContext();
+    if (after.contains("loadAverage"))
+        context["loadAverageAtEnd"] = after["loadAverage"];
 
     PrintContext(context);
     PrintTable(rows);
