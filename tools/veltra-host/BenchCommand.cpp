@@ -130,7 +130,7 @@ void PrintOrders(const std::vector<BenchRow>& rows)
 // Where a frame's time goes, phase by phase, as the frame rows recorded it.
 void PrintPhases(const std::vector<BenchRow>& rows)
 {
-    std::printf("\nFrame phases, medians in ms (upload / draws / read-back, which waits for the GPU):\n");
+    std::printf("\nPhases, medians in ms; a frame's: upload / draws / read-back, which waits for the GPU:\n");
     for (const BenchRow& row : rows) {
         if (row.kind != "frame")
             continue;
@@ -142,6 +142,15 @@ void PrintPhases(const std::vector<BenchRow>& rows)
         std::printf("  %s, %d passes: plug-in %s, plain %s; largest channel difference between the frames %d\n",
                     row.label.c_str(), row.details.value("passes", 0), phases(row.details["pluginPhases"]).c_str(),
                     phases(row.details["plainPhases"]).c_str(), row.details.value("largestChannelDifference", -1));
+    }
+    for (const BenchRow& row : rows) {
+        if (row.kind != "read-back")
+            continue;
+        const double plugin = 1e3 * StatisticsOf(row.plugin).median, plain = 1e3 * StatisticsOf(row.plain).median;
+        const double pluginCopy = row.details.value("pluginLockAndCopyMilliseconds", 0.0);
+        const double plainCopy = row.details.value("plainLockAndCopyMilliseconds", 0.0);
+        std::printf("  %s, medians in ms (transfer / lock, copy and unlock): plug-in %.2f / %.2f, plain %.2f / %.2f\n",
+                    row.label.c_str(), plugin - pluginCopy, pluginCopy, plain - plainCopy, plainCopy);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "PlainDirect3D.h"
 #include "PlainTransfers.h"
 #include "PluginHost.h"
+#include "Statistics.h"
 #include "Timing.h"
 
 #include <algorithm>
@@ -70,18 +71,24 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
 
         const auto pluginUpload = [&] { render.SetResourceData(image.data(), gpu); };
         const auto plainUpload = [&] { UploadOverHostMemory(device, image.data(), Width, Height, plainTarget.Get()); };
+        // The read-backs record their second half, from the lock to the unlock, apart.
+        std::vector<double> pluginLockAndCopy, plainLockAndCopy;
         const auto pluginReadBack = [&] {
             render.TransferResource(gpu, cpu);
+            const double start = Now();
             const LockedMemory locked = render.LockResource(cpu);
             for (int y = 0; y < Height && locked.bits; ++y)
                 std::memcpy(&copy[y * row], static_cast<const uint8_t*>(locked.bits) + size_t(y) * locked.pitch, row);
             render.UnlockResource(cpu);
+            pluginLockAndCopy.push_back(Now() - start);
         };
         const auto stagedUpload = [&] {
             UploadThroughStaging(device, image.data(), Width, Height, staging.Get(), plainTarget.Get());
         };
         const auto plainReadBack = [&] {
-            ReadRenderTarget(device, plainTarget.Get(), plainReadBackTexture.Get(), copy.data(), Width, Height);
+            plainLockAndCopy.push_back(0);
+            ReadRenderTarget(device, plainTarget.Get(), plainReadBackTexture.Get(), copy.data(), Width, Height,
+                             &plainLockAndCopy.back());
         };
         // Warm-up: first uploads and read-backs make the driver's own buffers.
         for (int i = 0; i < 2; ++i) {
@@ -90,6 +97,8 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
             pluginReadBack();
             plainReadBack();
         }
+        pluginLockAndCopy.clear();
+        plainLockAndCopy.clear();
         Interleaved(settings, "transfers", [&](bool pluginFirst) {
             if (pluginFirst) {
                 upload.plugin.push_back(Timed(pluginUpload));
@@ -106,6 +115,8 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
             stagedRoundTrip.plugin.push_back(Timed([&] { stagedUpload(); plainReadBack(); }));
         });
 
+        readBack.details["pluginLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(pluginLockAndCopy).median;
+        readBack.details["plainLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(plainLockAndCopy).median;
         const auto readsBackTheImage = [&](const auto& read) {
             std::fill(copy.begin(), copy.end(), 0);
             read();

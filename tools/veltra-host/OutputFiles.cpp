@@ -76,11 +76,14 @@ std::string FrameFiles::PathOf(int frameNumber) const
 
 void CheckOutputFiles(const std::vector<std::string>& paths, bool overwrite)
 {
-    for (const std::string& path : paths) {
+    for (const std::string& path : paths)
         if (!overwrite && FileExists(path))
             throw UsageError(path + " exists; add -y to replace it");
-        const std::string problem = WriteProblem(path);
+    // The names of a sequence differ only in their numbers: the first and the last
+    // stand for all of them.
+    for (const std::string* path : {&paths.front(), &paths.back()}) {
+        const std::string problem = WriteProblem(*path);
         if (!problem.empty())
-            throw HostFailure("cannot write " + path + ": " + problem);
+            throw HostFailure("cannot write " + *path + ": " + problem);
     }
 }

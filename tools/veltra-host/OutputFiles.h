@@ -18,7 +18,7 @@ private:
     int _digits = 0;              // 0: no number
 };
 
-// Checks every file before anything is drawn: one that exists without `overwrite` is
-// a UsageError ("... exists; add -y to replace it"); one that cannot be written is a
-// HostFailure that says why ("cannot write x.png: no such folder").
+// Checks the files (at least one) before anything is drawn: one that exists without
+// `overwrite` is a UsageError ("... exists; add -y to replace it"); one that cannot be
+// written is a HostFailure that says why ("cannot write x.png: no such folder").
 void CheckOutputFiles(const std::vector<std::string>& paths, bool overwrite);

@@ -2,6 +2,7 @@
 
 #include "ComReference.h"
 #include "HostErrors.h"
+#include "Timing.h"
 
 #include <cstdint>
 #include <cstring>
@@ -43,12 +44,13 @@ void UploadThroughStaging(IDirect3DDevice9Ex* device, const void* pixels, int wi
 }
 
 void ReadRenderTarget(IDirect3DDevice9Ex* device, IDirect3DTexture9* target, IDirect3DTexture9* readBack, void* pixels,
-                      int width, int height)
+                      int width, int height, double* lockAndCopy)
 {
     ComReference<IDirect3DSurface9> from, to;
     CheckPlain(target->GetSurfaceLevel(0, from.Receive()), "GetSurfaceLevel");
     CheckPlain(readBack->GetSurfaceLevel(0, to.Receive()), "GetSurfaceLevel");
     CheckPlain(device->GetRenderTargetData(from.Get(), to.Get()), "GetRenderTargetData");
+    const double start = Now();
     D3DLOCKED_RECT locked;
     CheckPlain(readBack->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), "LockRect");
     const size_t row = size_t(width) * 4;
@@ -56,6 +58,8 @@ void ReadRenderTarget(IDirect3DDevice9Ex* device, IDirect3DTexture9* target, IDi
         std::memcpy(static_cast<uint8_t*>(pixels) + y * row, static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
                     row);
     readBack->UnlockRect(0);
+    if (lockAndCopy)
+        *lockAndCopy = Now() - start;
 }
 
 IDirect3DTexture9* CreatePlainTexture(IDirect3DDevice9Ex* device, int width, int height, bool readBack)

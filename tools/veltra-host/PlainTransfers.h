@@ -20,9 +20,10 @@ void UploadThroughStaging(IDirect3DDevice9Ex* device, const void* pixels, int wi
                           IDirect3DTexture9* staging, IDirect3DTexture9* texture);
 
 // GetRenderTargetData of `target` into the system-memory texture `readBack`, locked for
-// reading and its rows copied into `pixels` (rows of width * 4 bytes).
+// reading and its rows copied into `pixels` (rows of width * 4 bytes). `lockAndCopy`,
+// when given, receives the seconds from the lock to the unlock.
 void ReadRenderTarget(IDirect3DDevice9Ex* device, IDirect3DTexture9* target, IDirect3DTexture9* readBack, void* pixels,
-                      int width, int height);
+                      int width, int height, double* lockAndCopy = nullptr);
 
 // A texture of A8R8G8B8 pixels: a render target in the default pool, or (`readBack`) a
 // dynamic system-memory texture to read render targets back into.
