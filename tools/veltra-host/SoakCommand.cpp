@@ -59,9 +59,10 @@ int RunSoak(const Options& options)
     const std::string problem = WriteProblem(jsonPath);
     if (!problem.empty())
         throw HostFailure("cannot write " + jsonPath + ": " + problem);
-    std::printf("soak%s: %s cycles of each kind of object, %s life cycles; samples after a warm-up of a tenth\n",
-                options.baseline ? " --baseline (the platform without the plug-in)" : "",
-                Grouped(options.cycles).c_str(), Grouped(options.lifecycles).c_str());
+    std::printf("soak%s: %s %s, %s life cycles%s; samples after a warm-up of a tenth\n",
+                options.baseline ? " --baseline (the platform without the plug-in)" : "", Grouped(options.cycles).c_str(),
+                options.baseline ? "assemblies" : "cycles of each kind of object", Grouped(options.lifecycles).c_str(),
+                options.baseline ? " of the device" : " of the only render");
     if (!options.baseline)
         std::printf("bounds: private bytes grow at most %.0f MiB between the first and the last sample (shaders: plus "
                     "512 bytes a cycle), handles not at all\n",
