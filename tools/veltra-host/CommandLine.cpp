@@ -142,10 +142,6 @@ void CheckCombinations(Options& options)
         throw UsageError("validate needs at least one scene file");
 }
 
-} // namespace
-
-namespace {
-
 Options Parse(const std::vector<std::string>& arguments, std::string& command)
 {
     static const std::set<std::string> commands = {"info",  "render", "display", "validate",
