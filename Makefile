@@ -25,7 +25,7 @@ test: build
 # The plug-in's main job: the reference host composites the default scene through it.
 demo: build
 	@mkdir -p $(BUILD_DIR)/demo
-	@VELTRA_DIST=$(CURDIR)/$(BUILD_DIR)/dist scripts/wine-run $(BUILD_DIR)/dist/veltra-host.exe render \
+	@VELTRA_DIST=$(CURDIR)/$(BUILD_DIR)/dist scripts/wine-run $(BUILD_DIR)/dist/veltra-host.exe render -y -q \
 		-o $(BUILD_DIR)/demo/default-scene.png >/dev/null
 	@echo "$(CURDIR)/$(BUILD_DIR)/demo/default-scene.png"
 

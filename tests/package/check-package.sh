@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Installs the build into a fresh prefix, builds a host against the installed package
-# with find_package, and runs it under Wine.
+# The README's embedding steps, word for word, on a fresh prefix: install the package,
+# build examples/first-frame against it with find_package, and run it under Wine with
+# nothing but the prefix (VELTRA_DIST names the prefix's bin/, not the build's dist/).
+# The example checks its frame pixel by pixel and exits 0 only when it is right.
 #   tests/package/check-package.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
+repo=$(cd "$(dirname "$0")/../.." && pwd)
 work="$build/package-check"
+prefix="$work/prefix"
 rm -rf "$work"
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-cmake -S "$here/consumer" -B "$work/consumer" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-posix.cmake" \
-  -DVeltraRenderDirectX_DIR="$work/prefix/lib/cmake/VeltraRenderDirectX" \
-  -DBOOST_INCLUDE_DIR="$build/third-party/include" >/dev/null
-cmake --build "$work/consumer" >/dev/null
-VELTRA_DIST="$build/dist" "$repo/scripts/wine-run" "$work/consumer/package-consumer.exe"
+mkdir -p "$work"
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cd "$repo"
+cmake -S examples/first-frame -B "$work/first-frame" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-posix.cmake" \
+  -DVeltraRenderDirectX_DIR="$prefix/lib/cmake/VeltraRenderDirectX" >/dev/null
+cmake --build "$work/first-frame" >/dev/null
+cd "$work/first-frame"
+VELTRA_DIST="$prefix/bin" "$repo/scripts/wine-run" ./first-frame.exe
+# What it wrote: a 256 x 256 32-bit BMP.
+test "$(stat -c %s first-frame.bmp)" -eq $((54 + 256 * 256 * 4))

@@ -1,7 +1,8 @@
-// The plug-in's own CPU cost per draw. The parent starts `veltra-host bench-cpu`, a
-// child process in which the plug-in's Direct3D is the do-nothing device in
-// null-device/ (see NullDeviceBinding.h): what is left on the clock is the plug-in's
-// own work and the call overhead.
+// The plug-in's own CPU cost per draw, per upload and per read-back. The parent starts
+// `veltra-host bench-cpu`, a child process in which the plug-in's Direct3D is the
+// do-nothing device in null-device/ (see NullDeviceBinding.h): what is left on the
+// clock is the plug-in's own work and the call overhead, which the frame and transfer
+// rows can be held against.
 #include "Bench.h"
 
 #include "ChildProcess.h"
@@ -9,10 +10,10 @@
 #include "HostErrors.h"
 #include "NullDeviceBinding.h"
 #include "PluginHost.h"
+#include "Statistics.h"
 #include "Timing.h"
 
-#include <nlohmann/json.hpp>
-
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -22,6 +23,35 @@ using namespace VeltraRender;
 namespace {
 
 const char* const NullAdapterName = "Null Direct3D device";
+const int ImageWidth = 1920, ImageHeight = 1080;
+
+// Nanoseconds per call of `work`, in `batches` batches of `calls` after a warm-up.
+template <class Work> std::vector<double> PerCall(int batches, int calls, Work work)
+{
+    for (int i = 0; i < calls / 10 + 1; ++i)
+        work();  // warm caches and allocators
+    std::vector<double> nanoseconds;
+    for (int batch = 0; batch < batches; ++batch) {
+        const double start = Now();
+        for (int i = 0; i < calls; ++i)
+            work();
+        nanoseconds.push_back((Now() - start) * 1e9 / calls);
+    }
+    return nanoseconds;
+}
+
+BenchRow CostRow(const nlohmann::json& result, const char* kind, const char* key, const std::string& label)
+{
+    BenchRow row;
+    row.kind = kind;
+    row.label = label;
+    row.scale = 1e9;
+    row.unit = "ns";
+    for (const double nanoseconds : result.at(key))
+        row.plugin.push_back(nanoseconds / 1e9);
+    row.details = {{"batches", result.at("batches")}, {"adapter", result.at("adapter")}};
+    return row;
+}
 
 boost::shared_ptr<IResourceGPU> Buffer(IRender& render, uint32_t kind, uint32_t components, int count, const void* data)
 {
@@ -42,8 +72,10 @@ std::unique_ptr<PluginHost> LoadOnNullDevice()
 
 } // namespace
 
-CpuCost MeasureCpuCost()
+std::vector<BenchRow> MeasureCpuCost(const BenchSettings& settings)
 {
+    if (settings.progress)
+        settings.progress->Show("bench: the plug-in's CPU cost per draw, on a do-nothing Direct3D");
     wchar_t program[MAX_PATH * 4] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH * 4);
     const ChildResult child = RunChild(L"\"" + std::wstring(program) + L"\" bench-cpu", false);
@@ -52,12 +84,10 @@ CpuCost MeasureCpuCost()
         throw HostFailure("the CPU-cost child process failed (exit code " + std::to_string(child.exitCode) +
                           "): " + child.output);
     const nlohmann::json result = nlohmann::json::parse(child.output.substr(start));
-    CpuCost cost;
-    cost.nanosecondsPerDraw = result.at("nanosecondsPerDraw").get<double>();
-    cost.batches = result.at("batches").get<int>();
-    cost.iterations = result.at("iterations").get<int>();
-    cost.adapter = result.at("adapter").get<std::string>();
-    return cost;
+    return {CostRow(result, "cpu-draw", "drawNanoseconds", "plug-in's CPU time: SelectResource x2 + Draw + DeSelectResource x2"),
+            CostRow(result, "cpu-upload", "uploadNanoseconds", "plug-in's CPU time: SetResourceData of 1920 x 1080"),
+            CostRow(result, "cpu-read-back", "readBackNanoseconds",
+                    "plug-in's CPU time: TransferResource + LockResource + UnlockResource")};
 }
 
 int RunBenchCpu(const Options& options)
@@ -73,30 +103,30 @@ int RunBenchCpu(const Options& options)
 
     const float positions[] = {-0.5f, -0.5f, 0.5f, 0.5f, -0.5f, 0.5f, 0.0f, 0.5f, 0.5f};
     const uint32_t indices[] = {0, 1, 2};
-    std::vector<double> nanoseconds;
+    const std::vector<uint32_t> image(size_t(ImageWidth) * ImageHeight);
+    nlohmann::json result = {{"batches", options.batches}, {"iterations", options.iterations}, {"adapter", adapter}};
     {
         boost::shared_ptr<IResourceGPU> vertices = Buffer(render, bkPositions, 3, 3, positions);
         boost::shared_ptr<IResourceGPU> triangle = Buffer(render, bkIndices, 1, 3, indices);
-        auto draws = [&](int count) {
-            for (int i = 0; i < count; ++i) {
-                render.SelectResource(vertices, 0);
-                render.SelectResource(triangle, 0);
-                render.Draw();
-                render.DeSelectResource(vertices, 0);
-                render.DeSelectResource(triangle, 0);
-            }
-        };
-        draws(options.iterations / 10 + 1);  // warm caches and allocators
-        for (int batch = 0; batch < options.batches; ++batch) {
-            const double start = Now();
-            draws(options.iterations);
-            nanoseconds.push_back((Now() - start) * 1e9 / options.iterations);
-        }
+        result["drawNanoseconds"] = PerCall(options.batches, options.iterations, [&] {
+            render.SelectResource(vertices, 0);
+            render.SelectResource(triangle, 0);
+            render.Draw();
+            render.DeSelectResource(vertices, 0);
+            render.DeSelectResource(triangle, 0);
+        });
+        boost::shared_ptr<IResourceGPU> gpu = render.CreateResourceGPU(ImageSettings(rtTextureGPU, ImageWidth, ImageHeight));
+        boost::shared_ptr<IResourceCPU> cpu = render.CreateResourceCPU(ImageSettings(rtTextureCPU, ImageWidth, ImageHeight));
+        const int transfers = std::max(1, options.iterations / 10);
+        result["uploadNanoseconds"] =
+            PerCall(options.batches, transfers, [&] { render.SetResourceData(image.data(), gpu); });
+        result["readBackNanoseconds"] = PerCall(options.batches, transfers, [&] {
+            render.TransferResource(gpu, cpu);
+            render.LockResource(cpu);
+            render.UnlockResource(cpu);
+        });
     }
     plugin->Stop();
-    const nlohmann::json result = {{"nanosecondsPerDraw", Median(nanoseconds)}, {"batches", options.batches},
-                                   {"iterations", options.iterations}, {"adapter", adapter},
-                                   {"batchNanoseconds", nanoseconds}};
     std::printf("%s\n", result.dump().c_str());
     return ExitDone;
 }

@@ -13,7 +13,10 @@ const uint32_t CornerIndices[6] = {0, 1, 2, 0, 2, 3};
 
 namespace {
 
-const int LargestTexture = 8192;
+// What the textures a scene needs (sources and effects' outputs, at the output size)
+// may take together, so that a scene that would exhaust memory is refused up front.
+const uint64_t TextureBudget = 1ull << 30;
+const size_t LargestEffectFile = 1u << 20;
 
 // Cg's listing names lines as "(7) : error ..."; with the file's name in front they
 // read as compiler messages usually do.
@@ -75,6 +78,9 @@ private:
 
     PixelRect FullFrame() const { return {0, 0, _plan.width, _plan.height}; }
 
+    // The layer's rectangle in output pixels. Patterns and effects draw into a texture
+    // of that size, which may not exceed the largest texture; images and colours are
+    // only stretched over it.
     PixelRect LayerRect(const Layer& layer) const
     {
         if (!layer.rect)
@@ -84,11 +90,25 @@ private:
         rect.x = static_cast<int>(std::lround(r.x * _scaleX));
         rect.y = static_cast<int>(std::lround(r.y * _scaleY));
         const double right = std::round((r.x + r.width) * _scaleX), bottom = std::round((r.y + r.height) * _scaleY);
-        if (right - rect.x > LargestTexture || bottom - rect.y > LargestTexture)
-            Fail(layer.where + ".rect", "is larger than " + std::to_string(LargestTexture) + " pixels at this output size");
         rect.width = std::max(1, static_cast<int>(right) - rect.x);
         rect.height = std::max(1, static_cast<int>(bottom) - rect.y);
+        const bool ownTexture = layer.source.kind == SourceKind::Pattern || layer.effect;
+        if (ownTexture && (rect.width > LargestImage || rect.height > LargestImage))
+            Fail(layer.where + ".rect", "is " + std::to_string(rect.width) + " x " + std::to_string(rect.height) +
+                                            " pixels at the output size " + std::to_string(_plan.width) + " x " +
+                                            std::to_string(_plan.height) + "; a layer with a pattern or an effect is at most " +
+                                            std::to_string(LargestImage) + " x " + std::to_string(LargestImage));
         return rect;
+    }
+
+    // Counts a texture against the budget before it is made.
+    void Spend(const std::string& where, int width, int height)
+    {
+        _textureBytes += uint64_t(width) * uint64_t(height) * 4;
+        if (_textureBytes > TextureBudget)
+            Fail(where, "brings the scene's textures to " + std::to_string(_textureBytes >> 20) + " MiB at " +
+                            std::to_string(_plan.width) + " x " + std::to_string(_plan.height) + ", more than the " +
+                            std::to_string(TextureBudget >> 20) + " MiB a scene may take");
     }
 
     // Image files are shared by every layer that shows them.
@@ -104,16 +124,19 @@ private:
         switch (source.kind) {
         case SourceKind::Image:
             if (!LoadImageFile(source.path, texture.image, error))
-                Fail(source.where, "not a readable image (" + error + "): " + source.path);
+                Fail(source.where, "cannot read the image " + source.path + ": " + error);
             texture.live = true;
             break;
         case SourceKind::Colour:
             texture.image = Image(1, 1, PackColour(source.colour));
             break;
         case SourceKind::Pattern:
+            Spend(source.where, width, height);
             texture.image = GeneratePattern(source.pattern, width, height, std::min(_scaleX, _scaleY));
             break;
         }
+        if (source.kind == SourceKind::Image)
+            Spend(source.where, texture.image.width, texture.image.height);
         _plan.textures.push_back(std::move(texture));
         const int index = static_cast<int>(_plan.textures.size()) - 1;
         if (source.kind == SourceKind::Image)
@@ -134,8 +157,9 @@ private:
         if (known != _effectPrograms.end())
             return known->second;
         std::string source;
-        if (!ReadTextFile(effect.path, source))
-            Fail(effect.where, "cannot be read: " + effect.path);
+        const std::string problem = ReadFileText(effect.path, LargestEffectFile, source);
+        if (!problem.empty())
+            Fail(effect.where, "cannot read " + effect.path + ": " + problem);
         const int index = AddProgram(effect.where, source);
         const CgProgram& program = _plan.programs[index].pixel;
         if (!program.Compiled())
@@ -180,6 +204,7 @@ private:
         Pass pass;
         pass.program = EffectProgram(effect);
         const CgProgram& program = _plan.programs[pass.program].pixel;
+        Spend(effect.where, rect.width, rect.height);
         _plan.intermediates.push_back({0, 0, rect.width, rect.height});
         pass.target = static_cast<int>(_plan.intermediates.size()) - 1;
         pass.rect = _plan.intermediates.back();
@@ -241,6 +266,7 @@ private:
     FramePlan _plan;
     std::map<std::string, int> _imageTextures;
     std::map<std::string, int> _effectPrograms;
+    uint64_t _textureBytes = 0;
 };
 
 } // namespace

@@ -12,9 +12,12 @@ struct SceneError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A mistake on the command line.
+// A mistake on the command line. Those found while reading it point to the usage of
+// `command` (empty: before any command was named).
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
+    bool pointToUsage = false;
+    std::string command;
 };
 
 // Everything else: the plug-in is missing, a device cannot be made, a file cannot be written.

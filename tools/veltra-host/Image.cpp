@@ -1,5 +1,6 @@
 #include "Image.h"
 
+#include "HostPaths.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +28,15 @@ uint32_t PackColour(const Colour& colour)
 
 bool LoadImageFile(const std::string& path, Image& image, std::string& error)
 {
+    error = ReadProblem(path);
+    if (!error.empty())
+        return false;
     int width = 0, height = 0, channels = 0;
+    if (stbi_info(path.c_str(), &width, &height, &channels) && (width > LargestImage || height > LargestImage)) {
+        error = "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; the largest is " +
+                std::to_string(LargestImage) + " x " + std::to_string(LargestImage);
+        return false;
+    }
     stbi_uc* rgba = stbi_load(path.c_str(), &width, &height, &channels, 4);
     if (!rgba) {
         error = stbi_failure_reason() ? stbi_failure_reason() : "unreadable";

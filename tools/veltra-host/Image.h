@@ -24,7 +24,11 @@ struct Image {
 // A colour with components from 0 to 1 as one A8R8G8B8 pixel.
 uint32_t PackColour(const Colour& colour);
 
-// False with a reason in `error` when the file cannot be read as an image.
+// The largest texture the host makes, in pixels across and down.
+const int LargestImage = 8192;
+
+// False with a reason in `error` when the file cannot be read as an image, or is
+// larger than LargestImage either way.
 bool LoadImageFile(const std::string& path, Image& image, std::string& error);
 
 // Writes straight (not premultiplied) pixels as an RGBA PNG.

@@ -1,7 +1,9 @@
-// `info`: what the plug-in reports about the adapter, and where it was loaded from.
+// `info`: what the plug-in reports about the adapter, and where it was loaded from;
+// `--version`: the versions of the host and of the plug-in.
 #include "Commands.h"
 #include "HostErrors.h"
 #include "PluginHost.h"
+#include "Version.h"
 
 #include <cstdio>
 
@@ -24,6 +26,12 @@ const char* YesNo(bool value)
     return value ? "yes" : "no";
 }
 
+std::string VersionOf(const std::string& path)
+{
+    const std::string version = FileVersion(path);
+    return version.empty() ? "no version resource" : version;
+}
+
 } // namespace
 
 int RunInfo(const Options&)
@@ -34,6 +42,7 @@ int RunInfo(const Options&)
     render.GetRenderInfo(&info);
     const int level = render.GetShaderLevel();
     std::printf("plug-in:        %s\n", plugin.LibraryPath().c_str());
+    std::printf("version:        %s\n", VersionOf(plugin.LibraryPath()).c_str());
     std::printf("render:         %s\n", TextOf(info.name).c_str());
     std::printf("adapter:        %s\n", TextOf(info.description).c_str());
     std::printf("vendor:         %s\n", TextOf(info.vendor).c_str());
@@ -42,5 +51,18 @@ int RunInfo(const Options&)
     std::printf("stereo:         available %s, enabled %s, ready %s\n", YesNo(info.stereoAvailable),
                 YesNo(info.stereoEnabled), YesNo(info.stereoReady));
     plugin.Stop();
+    return ExitDone;
+}
+
+int RunVersion()
+{
+    std::printf("veltra-host %s\n", HostVersion().c_str());
+    try {
+        const PluginHost plugin;
+        std::printf("VeltraRenderDirectX.dll %s (%s)\n", VersionOf(plugin.LibraryPath()).c_str(),
+                    plugin.LibraryPath().c_str());
+    } catch (const HostFailure& failure) {
+        std::printf("VeltraRenderDirectX.dll: %s\n", failure.what());
+    }
     return ExitDone;
 }

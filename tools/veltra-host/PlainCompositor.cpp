@@ -2,17 +2,12 @@
 
 #include "BlendTable.h"
 #include "HostErrors.h"
+#include "PlainTransfers.h"
 
 #include <cstring>
 #include <type_traits>
 
 namespace {
-
-void Check(HRESULT result, const char* call)
-{
-    if (FAILED(result))
-        throw HostFailure(std::string("plain Direct3D: ") + call + " failed");
-}
 
 D3DBLEND Direct3DFactor(uint32_t factor)
 {
@@ -43,16 +38,14 @@ PlainCompositor::PlainCompositor(PlainDirect3D& direct3D, const FramePlan& plan)
     for (const PixelRect& size : plan.intermediates)
         _intermediates.push_back(Texture(size.width, size.height));
     _frame = Texture(plan.width, plan.height);
-    Check(_device->CreateTexture(plan.width, plan.height, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                 _readBack.Receive(), nullptr),
-          "CreateTexture (system memory)");
+    _readBack = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, plan.width, plan.height, true));
 
     std::vector<DWORD> tokens = direct3D.Assemble(plan.vertex.Assembly());
-    Check(_device->CreateVertexShader(tokens.data(), _vertexShader.Receive()), "CreateVertexShader");
+    CheckPlain(_device->CreateVertexShader(tokens.data(), _vertexShader.Receive()), "CreateVertexShader");
     for (const PlanProgram& program : plan.programs) {
         tokens = direct3D.Assemble(program.pixel.Assembly());
         _pixelShaders.emplace_back();
-        Check(_device->CreatePixelShader(tokens.data(), _pixelShaders.back().Receive()), "CreatePixelShader");
+        CheckPlain(_device->CreatePixelShader(tokens.data(), _pixelShaders.back().Receive()), "CreatePixelShader");
     }
 
     for (const Pass& pass : plan.passes) {
@@ -65,44 +58,31 @@ PlainCompositor::PlainCompositor(PlainDirect3D& direct3D, const FramePlan& plan)
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
         D3DDECL_END()};
-    Check(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
+    CheckPlain(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
 }
 
 ComReference<IDirect3DTexture9> PlainCompositor::Texture(int width, int height)
 {
-    ComReference<IDirect3DTexture9> texture;
-    Check(_device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                 texture.Receive(), nullptr),
-          "CreateTexture");
-    return texture;
+    return ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, false));
 }
 
-// 9Ex makes a system-memory texture over the host's pixels, and the device copies it.
 void PlainCompositor::Upload(const Image& image, IDirect3DTexture9* texture)
 {
-    void* pixels = const_cast<uint32_t*>(image.pixels.data());
-    ComReference<IDirect3DTexture9> staging;
-    Check(_device->CreateTexture(image.width, image.height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
-                                 staging.Receive(), reinterpret_cast<HANDLE*>(&pixels)),
-          "CreateTexture (over the host's pixels)");
-    ComReference<IDirect3DSurface9> from, to;
-    Check(staging->GetSurfaceLevel(0, from.Receive()), "GetSurfaceLevel");
-    Check(texture->GetSurfaceLevel(0, to.Receive()), "GetSurfaceLevel");
-    Check(_device->UpdateSurface(from.Get(), nullptr, to.Get(), nullptr), "UpdateSurface");
+    UploadOverHostMemory(_device, image.pixels.data(), image.width, image.height, texture);
 }
 
 template <class Buffer> ComReference<Buffer> PlainCompositor::Filled(const void* data, UINT bytes)
 {
     ComReference<Buffer> buffer;
     if constexpr (std::is_same_v<Buffer, IDirect3DIndexBuffer9>)
-        Check(_device->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, buffer.Receive(),
+        CheckPlain(_device->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, buffer.Receive(),
                                          nullptr),
               "CreateIndexBuffer");
     else
-        Check(_device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, buffer.Receive(), nullptr),
+        CheckPlain(_device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, buffer.Receive(), nullptr),
               "CreateVertexBuffer");
     void* memory = nullptr;
-    Check(buffer->Lock(0, 0, &memory, 0), "Lock");
+    CheckPlain(buffer->Lock(0, 0, &memory, 0), "Lock");
     std::memcpy(memory, data, bytes);
     buffer->Unlock();
     return buffer;
@@ -156,8 +136,8 @@ void PlainCompositor::Draw(double time)
             target = pass.target;
             ComReference<IDirect3DSurface9> surface;
             IDirect3DTexture9* texture = target < 0 ? _frame.Get() : _intermediates[target].Get();
-            Check(texture->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
-            Check(_device->SetRenderTarget(0, surface.Get()), "SetRenderTarget");
+            CheckPlain(texture->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
+            CheckPlain(_device->SetRenderTarget(0, surface.Get()), "SetRenderTarget");
             _device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         }
         SetBlend(pass.blend);
@@ -170,7 +150,7 @@ void PlainCompositor::Draw(double time)
         for (const SamplerBinding& sampler : pass.samplers)
             _device->SetTexture(sampler.unit, TextureOf(sampler.texture));
         _device->SetStreamSource(0, _positions[i].Get(), 0, 3 * sizeof(float));
-        Check(_device->BeginScene(), "BeginScene");
+        CheckPlain(_device->BeginScene(), "BeginScene");
         _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
         _device->EndScene();
         for (const SamplerBinding& sampler : pass.samplers)
@@ -180,16 +160,7 @@ void PlainCompositor::Draw(double time)
 
 Image PlainCompositor::ReadFrame()
 {
-    ComReference<IDirect3DSurface9> from, to;
-    Check(_frame->GetSurfaceLevel(0, from.Receive()), "GetSurfaceLevel");
-    Check(_readBack->GetSurfaceLevel(0, to.Receive()), "GetSurfaceLevel");
-    Check(_device->GetRenderTargetData(from.Get(), to.Get()), "GetRenderTargetData");
-    D3DLOCKED_RECT locked;
-    Check(_readBack->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), "LockRect");
     Image image(_plan.width, _plan.height);
-    for (int y = 0; y < _plan.height; ++y)
-        std::memcpy(&image.At(0, y), static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch,
-                    size_t(_plan.width) * 4);
-    _readBack->UnlockRect(0);
+    ReadRenderTarget(_device, _frame.Get(), _readBack.Get(), image.pixels.data(), _plan.width, _plan.height);
     return image;
 }

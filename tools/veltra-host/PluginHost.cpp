@@ -31,18 +31,24 @@ PluginHost::~PluginHost()
     FreeLibrary(_library);
 }
 
-IRender& PluginHost::Start(HWND window, int width, int height)
+boost::shared_ptr<IRender> PluginHost::NewRender(HWND window, int width, int height)
 {
-    _render = _create();
+    boost::shared_ptr<IRender> render = _create();
     RenderSettings settings;
     settings.window = window;
     settings.width = width;
     settings.height = height;
     settings.pixelAspect = 1.0;
-    if (!_render || !_render->Initialize(boost::weak_ptr<IRender>(_render), settings)) {
-        _render.reset();
+    if (!render || !render->Initialize(boost::weak_ptr<IRender>(render), settings))
+        return nullptr;
+    return render;
+}
+
+IRender& PluginHost::Start(HWND window, int width, int height)
+{
+    _render = NewRender(window, width, height);
+    if (!_render)
         throw HostFailure("the plug-in's Initialize failed: no Direct3D 9 device (set VELTRA_LOG=293:0-5 to see why)");
-    }
     // Direct3D culls the plug-in's quads by default and tests depth: no culling, no depth test.
     _render->SelectState(_render->CreateState(RasterSettings()), 0);
     _render->SelectState(_render->CreateState(DepthSettings()), 0);

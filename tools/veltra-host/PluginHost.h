@@ -24,6 +24,10 @@ public:
     // Shuts the render down and releases it (the destructor does it too).
     void Stop();
 
+    // Another render of the plug-in, initialised for `window` (may be null) at the given
+    // size; null when Initialize fails. The caller shuts it down.
+    boost::shared_ptr<VeltraRender::IRender> NewRender(HWND window, int width, int height);
+
     std::string LibraryPath() const;
 
 private:

@@ -1,27 +1,30 @@
 // `render`: composites the scene's frames through the plug-in and writes each one,
 // read back through a CPU texture, as a PNG file.
 #include "Commands.h"
+#include "ErrorReport.h"
 #include "HostErrors.h"
+#include "HostPaths.h"
+#include "OutputFiles.h"
 #include "PluginCompositor.h"
 #include "PluginHost.h"
+#include "Progress.h"
 #include "SceneSession.h"
+#include "Statistics.h"
+#include "Timing.h"
 
 #include <cstdio>
-#include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
-// OUT.png for a single frame; OUT-0001.png, OUT-0002.png ... for several.
-std::string FramePath(const std::string& output, int index, int count)
+void PrintSummary(const std::vector<double>& seconds, double total, OutputSize size)
 {
-    if (count == 1)
-        return output;
-    const size_t dot = output.find_last_of('.');
-    const size_t separator = output.find_last_of("\\/");
-    const bool hasExtension = dot != std::string::npos && (separator == std::string::npos || dot > separator);
-    char number[16];
-    std::snprintf(number, sizeof number, "-%04d", index + 1);
-    return hasExtension ? output.substr(0, dot) + number + output.substr(dot) : output + number + ".png";
+    const Statistics frames = StatisticsOf(seconds);
+    std::fprintf(stderr, "rendered %s %s of %d x %d in %.2f s; upload, draw and read-back a frame: min %.1f ms, "
+                         "median %.1f ms, max %.1f ms\n",
+                 Grouped(frames.count).c_str(), frames.count == 1 ? "frame" : "frames", size.width, size.height, total,
+                 1e3 * frames.min, 1e3 * frames.median, 1e3 * frames.max);
 }
 
 } // namespace
@@ -30,23 +33,40 @@ int RunRender(const Options& options)
 {
     const Scene scene = SceneFor(options);
     const OutputSize size = OutputSizeFor(scene, options);
-    const int frames = options.frames ? options.frames : scene.frames;
+    const FrameSchedule schedule = ScheduleFor(scene, options);
+    const FrameFiles files(options.output, schedule.Frames() > 1);
+    std::vector<std::string> paths;
+    for (int number = schedule.first; number <= schedule.last; ++number)
+        paths.push_back(files.PathOf(number));
+    CheckOutputFiles(paths, options.overwrite);
 
+    const double start = Now();
     PluginHost plugin;
     VeltraRender::IRender& render = plugin.Start(nullptr, size.width, size.height);
     const FramePlan plan = PlanFor(scene, size, render);
+    std::vector<double> seconds;
     {
         PluginCompositor compositor(render, plan);
-        for (int frame = 0; frame < frames; ++frame) {
+        Progress progress(!options.quiet);
+        for (int number = schedule.first; number <= schedule.last; ++number) {
+            const size_t done = seconds.size();
+            progress.Show("frame " + std::to_string(number) + " (" + std::to_string(done + 1) + " of " +
+                          std::to_string(paths.size()) + ")");
+            const double frameStart = Now();
             compositor.UploadLiveSources();
-            compositor.Draw(FrameTime(frame, frames, scene));
+            compositor.Draw(schedule.TimeOf(number));
             const Image image = Unpremultiplied(compositor.ReadFrame());
-            const std::string path = FramePath(options.output, frame, frames);
-            if (!WritePng(path, image))
-                throw HostFailure("cannot write " + path);
-            std::cout << path << std::endl;
+            seconds.push_back(Now() - frameStart);
+            if (!WritePng(paths[done], image))
+                throw HostFailure("cannot write " + paths[done] + ": " +
+                                  (WriteProblem(paths[done]).empty() ? "the PNG writer failed" : WriteProblem(paths[done])));
+            progress.Clear();
+            std::printf("%s\n", paths[done].c_str());
+            std::fflush(stdout);
         }
     }
     plugin.Stop();
+    if (!options.quiet)
+        PrintSummary(seconds, Now() - start, size);
     return ExitDone;
 }

@@ -3,11 +3,13 @@
 #include "EffectLibrary.h"
 #include "HostErrors.h"
 #include "HostPaths.h"
+#include "SceneJsonCheck.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <set>
 
 using nlohmann::json;
@@ -16,8 +18,18 @@ namespace {
 
 std::string Quoted(const std::string& text)
 {
-    return "\"" + text + "\"";
+    return "\"" + ShownText(text) + "\"";
 }
+
+// "cannot read "x.png": no such file (looked for C:\scenes\x.png)".
+std::string CannotRead(const std::string& written, const std::string& resolved, const std::string& problem)
+{
+    return "cannot read " + Quoted(written) + ": " + problem + " (looked for " + ShownText(resolved, 260) + ")";
+}
+
+// Limits of a scene that its numbers alone do not bound (SCENES.md, "Limits").
+const size_t LargestSceneFile = 16u << 20;
+const size_t MostLayers = 1000;
 
 std::string Joined(const std::vector<std::string>& words)
 {
@@ -40,6 +52,8 @@ public:
         OnlyKeys(root, "", {"description", "size", "background", "frames", "time", "layers"});
         Scene scene;
         scene.name = _name;
+        if (root.contains("description"))
+            Text(root["description"], "description");
         if (root.contains("size"))
             ReadSize(root["size"], scene);
         if (root.contains("background"))
@@ -52,6 +66,9 @@ public:
             const json& layers = root["layers"];
             if (!layers.is_array())
                 Fail("layers", "must be a list of layers");
+            if (layers.size() > MostLayers)
+                Fail("layers", "has " + std::to_string(layers.size()) + " layers; a scene has at most " +
+                                   std::to_string(MostLayers));
             for (size_t i = 0; i < layers.size(); ++i)
                 scene.layers.push_back(ReadLayer(layers[i], "layers[" + std::to_string(i) + "]"));
         }
@@ -185,8 +202,9 @@ private:
             const std::string written = Text(object[key], source.where);
             source.kind = SourceKind::Image;
             source.path = ResolvePath(_folder, written);
-            if (!FileExists(source.path))
-                Fail(source.where, "file not found: " + Quoted(written) + " (looked for " + source.path + ")");
+            const std::string problem = ReadProblem(source.path);
+            if (!problem.empty())
+                Fail(source.where, CannotRead(written, source.path, problem));
         } else if (key == "colour") {
             source.kind = SourceKind::Colour;
             source.colour = ReadColour(object[key], source.where);
@@ -253,16 +271,22 @@ private:
     {
         if (IsHostUniform(name))
             Fail(where, "is set by the host and cannot be given");
-        const char* const rule = "must be a number or a list of 2, 3, 4 or 16 numbers";
+        const char* const rule = "must be a number or a list of 2, 3, 4 or 16 numbers, each within float's range "
+                                 "(-3.4e38 to 3.4e38)";
+        const auto isFloat = [](const json& number) {
+            return number.is_number() && std::fabs(number.get<double>()) <= std::numeric_limits<float>::max();
+        };
         Uniform uniform{name, {}, where};
         if (value.is_number()) {
+            if (!isFloat(value))
+                Fail(where, rule);
             uniform.values.push_back(value.get<float>());
             return uniform;
         }
         if (!value.is_array() || value.size() < 2 || (value.size() > 4 && value.size() != 16))
             Fail(where, rule);
         for (const json& number : value) {
-            if (!number.is_number())
+            if (!isFloat(number))
                 Fail(where, rule);
             uniform.values.push_back(number.get<float>());
         }
@@ -288,8 +312,9 @@ private:
             effect.where = Member(where, "file");
             const std::string written = Text(value["file"], effect.where);
             effect.path = ResolvePath(_folder, written);
-            if (!FileExists(effect.path))
-                Fail(effect.where, "file not found: " + Quoted(written) + " (looked for " + effect.path + ")");
+            const std::string problem = ReadProblem(effect.path);
+            if (!problem.empty())
+                Fail(effect.where, CannotRead(written, effect.path, problem));
         }
         if (value.contains("uniforms")) {
             const json& uniforms = value["uniforms"];
@@ -337,19 +362,20 @@ private:
 
 Scene ParseScene(const std::string& text, const std::string& name, const std::string& folder)
 {
-    json root;
-    try {
-        root = json::parse(text);
-    } catch (const json::parse_error& error) {
-        throw SceneError(name + ": not valid JSON: " + error.what());
-    }
-    return SceneReader(name, folder).Read(root);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw SceneError(name + ": the file is empty; a scene is a JSON object with \"size\", \"background\" and \"layers\"");
+    // Comments (// and /* */) are allowed: scene files are written by hand.
+    SceneJsonCheck check;
+    if (!json::sax_parse(text, &check, json::input_format_t::json, true, true))
+        throw SceneError(name + ": " + check.Place(text) + ": " + check.Message());
+    return SceneReader(name, folder).Read(json::parse(text, nullptr, true, true));
 }
 
 Scene LoadSceneFile(const std::string& path)
 {
     std::string text;
-    if (!ReadTextFile(path, text))
-        throw SceneError(path + ": cannot be read");
+    const std::string problem = ReadFileText(path, LargestSceneFile, text);
+    if (!problem.empty())
+        throw SceneError("cannot read " + path + ": " + problem);
     return ParseScene(text, path, FolderOf(path));
 }
