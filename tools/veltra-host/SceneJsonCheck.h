@@ -2,7 +2,6 @@
 // stops being JSON (line and column), and the limits that keep any file, however
 // hostile, from costing more than a scene needs: nesting depth, string length, and
 // keys given twice (which JSON readers otherwise settle silently, each its own way).
-// Kept in a header: the scene loader is also built into programs of its own.
 #pragma once
 
 #include <nlohmann/json.hpp>
