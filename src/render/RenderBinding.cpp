@@ -26,16 +26,21 @@ void RenderDX9::SelectResource(boost::shared_ptr<IResourceGPU> resource, uint32_
     }
     resource->Select(hardwareUnit);
     switch (resource->GetType()) {
-    case rtBufferGPU: {
-        BufferSettings settings;
-        resource->GetSettings(settings);
-        if (settings.kind == bkIndices) {
-            _currentIndexBuffer = resource;
-        } else if (boost::shared_ptr<DX9ResBufferGPU> buffer = boost::dynamic_pointer_cast<DX9ResBufferGPU>(resource)) {
-            _currentBufferData.push_back(BufferRecord{buffer, buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit))});
+    case rtBufferGPU:
+        if (DX9ResBufferGPU* buffer = DX9ResBufferGPU::Of(resource.get())) {
+            if (buffer->IsIndexBuffer())
+                _currentIndexBuffer = resource;
+            else
+                _currentBufferData.push_back(BufferRecord{boost::shared_ptr<DX9ResBufferGPU>(resource, buffer),
+                                                          buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit))});
+        } else {
+            // A buffer object of the host's own: only its settings say what it is.
+            BufferSettings settings;
+            resource->GetSettings(settings);
+            if (settings.kind == bkIndices)
+                _currentIndexBuffer = resource;
         }
         break;
-    }
     case rtShaderGPU:
         _currentShader = resource;
         break;
@@ -76,14 +81,10 @@ void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU> resource, uint3
         return;
     }
     resource->DeSelect(hardwareUnit);
-    if (resource->GetType() != rtBufferGPU)
-        return;
     // Only vertex buffers have records: an index buffer's element would be all zeros,
     // which reads as a position element and would take another buffer's record.
-    boost::shared_ptr<DX9ResBufferGPU> buffer = boost::dynamic_pointer_cast<DX9ResBufferGPU>(resource);
-    BufferSettings settings;
-    resource->GetSettings(settings);
-    if (!buffer || settings.kind == bkIndices)
+    DX9ResBufferGPU* buffer = DX9ResBufferGPU::Of(resource.get());
+    if (!buffer || buffer->IsIndexBuffer())
         return;
     const D3DVERTEXELEMENT9 element = buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit));
     auto matches = [&](const BufferRecord& record) {
@@ -93,7 +94,7 @@ void RenderDX9::DeSelectResource(boost::shared_ptr<IResourceGPU> resource, uint3
     // mesh and the default quad, say) must not take each other's place. Without one,
     // the first record of the usage and unit goes.
     auto record = std::find_if(_currentBufferData.begin(), _currentBufferData.end(),
-                               [&](const BufferRecord& candidate) { return candidate.buffer == buffer && matches(candidate); });
+                               [&](const BufferRecord& candidate) { return candidate.buffer.get() == buffer && matches(candidate); });
     if (record == _currentBufferData.end())
         record = std::find_if(_currentBufferData.begin(), _currentBufferData.end(), matches);
     if (record != _currentBufferData.end())

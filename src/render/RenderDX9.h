@@ -12,9 +12,12 @@
 #include <boost/weak_ptr.hpp>
 #include <vector>
 
-// A vertex buffer selected for the next draw, with its vertex element.
+class DX9ResBufferGPU;
+
+// A vertex buffer selected for the next draw, with its vertex element. Only the
+// plug-in's own buffers have records: only they have a Direct3D buffer to stream.
 struct BufferRecord {
-    boost::shared_ptr<VeltraRender::IResBufferGPU> buffer;
+    boost::shared_ptr<DX9ResBufferGPU> buffer;
     D3DVERTEXELEMENT9 element;
 };
 
@@ -71,9 +74,9 @@ public:
 private:
     void CreateSwapChain();
     void CreateDefaultQuad();
-    // Sorts the selected vertex buffers into streams and binds them with the index
-    // buffer; answers the draw's vertex declaration, which the caller releases.
-    IDirect3DVertexDeclaration9* PrepareStreams(const wchar_t* streamSourceText);
+    // Sorts the selected vertex buffers into streams and binds them, their vertex
+    // declaration and the index buffer.
+    void PrepareStreams(const wchar_t* streamSourceText);
     // False, with a level-1 line, when there is no shared device to draw with.
     bool DeviceForDrawing(const wchar_t* operation);
     void SelectEye(uint32_t eye);

@@ -1,11 +1,13 @@
-// Drawing, clearing and flushing on the shared device. A draw builds its vertex
-// declaration afresh from the selected vertex buffers, uses it once and releases it.
+// Drawing, clearing and flushing on the shared device. A draw streams the selected
+// vertex buffers in usage order and binds the vertex declaration of that layout, which
+// the shared device keeps for later draws of the same layout.
 
 #include "RenderDX9.h"
 
+#include "VertexDeclarations.h"
+
 #include "../host/Log.h"
 #include "../plugin/ModuleState.h"
-#include "../resources/ComReference.h"
 #include "../resources/DX9ResBufferGPU.h"
 #include "../resources/DX9ResShaderGPU.h"
 #include "../resources/ErrorReporting.h"
@@ -36,39 +38,48 @@ int UsageRank(BYTE usage)
 
 const D3DVERTEXELEMENT9 DeclarationEnd = D3DDECL_END();
 
+// The index count of the current index buffer: the plug-in's own buffer knows it; an
+// object of the host's own says it in its settings.
+int32_t IndexCount(IResourceGPU& indexBuffer)
+{
+    if (const DX9ResBufferGPU* buffer = DX9ResBufferGPU::Of(&indexBuffer))
+        return buffer->Count();
+    BufferSettings settings;
+    indexBuffer.GetSettings(settings);
+    return settings.count;
+}
+
 } // namespace
 
-IDirect3DVertexDeclaration9* RenderDX9::PrepareStreams(const wchar_t* streamSourceText)
+void RenderDX9::PrepareStreams(const wchar_t* streamSourceText)
 {
-    std::sort(_currentBufferData.begin(), _currentBufferData.end(), [](const BufferRecord& a, const BufferRecord& b) {
+    auto streamOrder = [](const BufferRecord& a, const BufferRecord& b) {
         const int rankA = UsageRank(a.element.Usage);
         const int rankB = UsageRank(b.element.Usage);
         return rankA != rankB ? rankA < rankB : a.element.UsageIndex < b.element.UsageIndex;
-    });
+    };
+    if (!std::is_sorted(_currentBufferData.begin(), _currentBufferData.end(), streamOrder))
+        std::sort(_currentBufferData.begin(), _currentBufferData.end(), streamOrder);
     for (size_t i = 0; i < _currentBufferData.size(); ++i) {
         _currentBufferData[i].element.Stream = static_cast<WORD>(i);
         _currentVertexElements.push_back(_currentBufferData[i].element);
     }
     _currentVertexElements.push_back(DeclarationEnd);
 
-    IDirect3DVertexDeclaration9* vertexDeclaration = nullptr;
-    DXFailed(cg_pd3dDevice->CreateVertexDeclaration(&_currentVertexElements[0], &vertexDeclaration),
-             L"cg_pd3dDevice->CreateVertexDeclaration(&_currentVertexElements[0], &vertexDeclaration)");
-    _currentVertexElements.clear();
     // Without a declaration null is bound: the draw then fails and is reported, rather
     // than running with an earlier draw's declaration against these streams.
+    IDirect3DVertexDeclaration9* vertexDeclaration = VertexDeclarations::Find(_currentVertexElements);
+    _currentVertexElements.clear();
     DXFailed(cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration), L"cg_pd3dDevice->SetVertexDeclaration(vertexDeclaration)");
 
     for (size_t i = 0; i < _currentBufferData.size(); ++i) {
-        const boost::shared_ptr<DX9ResBufferGPU> buffer =
-            boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer);
-        DXFailed(cg_pd3dDevice->SetStreamSource(static_cast<UINT>(i), buffer->GetBuffer(), 0, buffer->GetSizeElement()),
+        const DX9ResBufferGPU& buffer = *_currentBufferData[i].buffer;
+        DXFailed(cg_pd3dDevice->SetStreamSource(static_cast<UINT>(i), buffer.GetBuffer(), 0, buffer.GetSizeElement()),
                  streamSourceText);
     }
-    if (const boost::shared_ptr<DX9ResBufferGPU> indices = boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentIndexBuffer))
+    if (const DX9ResBufferGPU* indices = DX9ResBufferGPU::Of(_currentIndexBuffer.get()))
         DXFailed(cg_pd3dDevice->SetIndices(indices->GetIndexBuffer()),
                  L"cg_pd3dDevice->SetIndices(boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentIndexBuffer)->GetIndexBuffer())");
-    return vertexDeclaration;
 }
 
 bool RenderDX9::DeviceForDrawing(const wchar_t* operation)
@@ -91,15 +102,12 @@ void RenderDX9::Draw()
                   LogAddress(this));
         return;
     }
-    ComReference<IDirect3DVertexDeclaration9> vertexDeclaration(PrepareStreams(
-        L"cg_pd3dDevice->SetStreamSource(i, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetBuffer(),0,boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetSizeElement())"));
+    PrepareStreams(
+        L"cg_pd3dDevice->SetStreamSource(i, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetBuffer(),0,boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetSizeElement())");
     DXFailed(cg_pd3dDevice->BeginScene(), L"cg_pd3dDevice->BeginScene()");
-    BufferSettings buffsettings;
-    _currentBufferData.front().buffer->GetSettings(buffsettings);
-    BufferSettings indexBuffSettings;
-    _currentIndexBuffer->GetSettings(indexBuffSettings);
-    DXFailed(cg_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(buffsettings.count), 0,
-                                                 static_cast<UINT>(indexBuffSettings.count / 3)),
+    const int32_t vertexCount = _currentBufferData.front().buffer->Count();
+    DXFailed(cg_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(vertexCount), 0,
+                                                 static_cast<UINT>(IndexCount(*_currentIndexBuffer) / 3)),
              L"cg_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, buffsettings.count, 0, indexBuffSettings.count / 3)");
     DXFailed(cg_pd3dDevice->EndScene(), L"cg_pd3dDevice->EndScene()");
 }
@@ -114,8 +122,8 @@ void RenderDX9::DrawQuad()
     SelectResource(_quadNormals, 0);
     if (const boost::shared_ptr<DX9ResShaderGPU> shader = boost::dynamic_pointer_cast<DX9ResShaderGPU>(_currentShader))
         shader->UploadParameter(0, s_modelViewProjectionName, ShaderValue::Inline(svMatrix4, _modelViewProjection.m));
-    ComReference<IDirect3DVertexDeclaration9> vertexDeclaration(PrepareStreams(
-        L"cg_pd3dDevice->SetStreamSource(i, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetBuffer(), 0, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetSizeElement())"));
+    PrepareStreams(
+        L"cg_pd3dDevice->SetStreamSource(i, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetBuffer(), 0, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetSizeElement())");
     DXFailed(cg_pd3dDevice->BeginScene(), L"cg_pd3dDevice->BeginScene()");
     DXFailed(cg_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2),
              L"cg_pd3dDevice->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2)");

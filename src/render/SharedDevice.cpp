@@ -2,6 +2,7 @@
 
 #include "DeviceStates.h"
 #include "HiddenWindow.h"
+#include "VertexDeclarations.h"
 
 #include "../host/Log.h"
 #include "../plugin/ModuleState.h"
@@ -90,9 +91,11 @@ int32_t ShaderLevelFromCaps(const D3DCAPS9& caps)
     return 2;
 }
 
-// The objects made on the device after it: its event query and its stereo handle.
+// The objects made on the device after it: its vertex declarations, its event query
+// and its stereo handle.
 void ReleaseDeviceCompanions()
 {
+    VertexDeclarations::ReleaseAll();
     if (g_eventQuery) {
         g_eventQuery->Release();
         g_eventQuery = nullptr;

@@ -17,8 +17,8 @@ void ChooseDepthStencilFormat();
 // Maps TestCooperativeLevel of the shared device onto "can render".
 bool SharedDeviceCanRender();
 
-// Releases the event query, the stereo handle, the device, the Direct3D object and
-// the hidden window. Refuses (false) while something outside still references the
+// Releases the vertex declarations, the event query, the stereo handle, the device,
+// the Direct3D object and the hidden window. Refuses (false) while something outside still references the
 // device; `render` is the caller, for the log lines.
 bool ReleaseSharedDevice(const void* render);
 

@@ -6,9 +6,15 @@
 #include "../plugin/ModuleState.h"
 
 #include <cstring>
+#include <typeinfo>
 
 using namespace Veltra;
 using namespace VeltraRender;
+
+DX9ResBufferGPU* DX9ResBufferGPU::Of(IResource* resource)
+{
+    return resource && typeid(*resource) == typeid(DX9ResBufferGPU) ? static_cast<DX9ResBufferGPU*>(resource) : nullptr;
+}
 
 DX9ResBufferGPU::~DX9ResBufferGPU()
 {

@@ -29,7 +29,14 @@ public:
     void Unlock() override;
     void SetBufferData(const void* data, uint32_t size, uint32_t offset) override;
 
+    // The plug-in's own buffer behind an interface pointer; null for anything else (a
+    // host may hand in an object of its own). A type comparison rather than a dynamic
+    // cast: every select, draw and deselect asks it.
+    static DX9ResBufferGPU* Of(VeltraRender::IResource* resource);
+
     // Used by the render when it draws.
+    bool IsIndexBuffer() const { return _settings.kind == VeltraRender::bkIndices; }
+    int32_t Count() const { return _settings.count; }
     IDirect3DVertexBuffer9* GetBuffer() const { return _buffer; }
     IDirect3DIndexBuffer9* GetIndexBuffer() const { return _indexbuffer; }
     uint32_t GetSizeElement() const;
@@ -37,7 +44,6 @@ public:
     D3DVERTEXELEMENT9 GetVertexElement(uint8_t usageIndex);
 
 private:
-    bool IsIndexBuffer() const { return _settings.kind == VeltraRender::bkIndices; }
     bool HoldsStagedIndices() const { return IsIndexBuffer() && _use16BitIndices; }
     // Bytes of the caller's 32-bit data: 0 for a count of 0 or less.
     uint64_t DataSize() const;
