@@ -1,5 +1,8 @@
 #include "HiddenWindow.h"
 
+#include <cwchar>
+#include <vector>
+
 const wchar_t* const RenderWindowClassName = L"VeltraRender";
 
 void RegisterRenderWindowClass()
@@ -31,16 +34,39 @@ HWND CreateHiddenWindow()
 
 void DestroyHiddenWindow(HWND window)
 {
-    // Only the thread that made a window can destroy it. From any other thread the
-    // window is asked to close: its thread destroys it when it next reads its messages,
-    // or Windows does when that thread ends.
-    if (!DestroyWindow(window)) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
+    // Only the thread that made a window can destroy it. A device released on another
+    // thread can also leave its drawing context current on the window's thread, bound to
+    // this window: Wine's Direct3D frees that context when the thread next makes a device,
+    // and crashes if the window is gone by then. So the window stays until then (see
+    // DestroyEarlierHiddenWindows), or until Windows destroys it with its thread.
+    if (!DestroyWindow(window))
         return;
-    }
     MSG message;
     while (PeekMessageW(&message, window, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
+    }
+}
+
+namespace {
+
+BOOL CALLBACK CollectEarlierWindow(HWND window, LPARAM found)
+{
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (wcscmp(className, RenderWindowClassName) == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+void DestroyEarlierHiddenWindows(HWND current)
+{
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetCurrentThreadId(), CollectEarlierWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        if (window != current)
+            DestroyHiddenWindow(window);
     }
 }

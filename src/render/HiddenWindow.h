@@ -14,5 +14,11 @@ void UnregisterRenderWindowClass();
 HWND CreateHiddenWindow();
 
 // Destroys the window and dispatches every message still waiting for it. Called on
-// another thread than the window's, it asks the window to close instead.
+// another thread than the window's, it leaves the window to its own thread: see
+// DestroyEarlierHiddenWindows.
 void DestroyHiddenWindow(HWND window);
+
+// Destroys the windows of this class that the calling thread still owns, except
+// `current`: the ones a Shutdown on another thread had to leave. Runs once a new device
+// exists, when Direct3D no longer draws on them.
+void DestroyEarlierHiddenWindows(HWND current);

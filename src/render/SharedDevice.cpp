@@ -162,6 +162,7 @@ bool CreateSharedDevice(const VeltraRender::RenderSettings& settings)
     NVidiaStereo::CreateHandle();
     if (d3d9)
         FreeLibrary(d3d9);
+    DestroyEarlierHiddenWindows(g_hHiddenWnd);
 
     DXFailed(cg_pd3dDevice->GetDeviceCaps(&g_deviceCaps), L"cg_pd3dDevice->GetDeviceCaps(&g_deviceCaps)");
     if (g_deviceCaps.PixelShaderVersion < PixelShader20) {
