@@ -9,9 +9,12 @@
  * strings libCg returns are passed back as they are, and stay valid for as
  * long as libCg documents.
  */
+#define _POSIX_C_SOURCE 200809L /* signal masks of threads */
+
 #include "cg_unixlib.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -146,15 +149,26 @@ static void *compile(void *argument)
     return NULL;
 }
 
+/*
+ * The compile thread is not a Wine thread: Wine's signal handlers expect one and must
+ * never run on it, so it starts (and stays) with every signal blocked, as Mesa's own
+ * threads do. The caller's mask is restored once the thread exists.
+ */
 static void run_on_large_stack(struct compile_job *job)
 {
     pthread_attr_t attributes;
     pthread_t thread;
+    sigset_t all, callers;
     int started = 0;
+    sigfillset(&all);
     if (pthread_attr_init(&attributes) == 0)
     {
-        started = pthread_attr_setstacksize(&attributes, CG_COMPILE_STACK_BYTES) == 0
-                  && pthread_create(&thread, &attributes, compile, job) == 0;
+        if (pthread_attr_setstacksize(&attributes, CG_COMPILE_STACK_BYTES) == 0
+            && pthread_sigmask(SIG_SETMASK, &all, &callers) == 0)
+        {
+            started = pthread_create(&thread, &attributes, compile, job) == 0;
+            pthread_sigmask(SIG_SETMASK, &callers, NULL);
+        }
         pthread_attr_destroy(&attributes);
     }
     if (started)

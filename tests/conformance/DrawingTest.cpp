@@ -35,25 +35,35 @@ TEST_F(DrawingTest, ASixteenBitIndexDeviceHoldsTheLowHalvesOfTheHostsIndices)
     }
 }
 
-TEST_F(DrawingTest, ARefusedVertexDeclarationLeavesNoneBound)
+TEST_F(DrawingTest, ARefusedVertexDeclarationLeavesNoneBoundAndIsAskedForAgain)
 {
-    // The draw after a refused declaration must not run with the one before it.
+    // The draw of a layout whose declaration is refused must not run with the declaration
+    // of the draw before it (the device keeps one per layout); the next draw asks again.
     const float zeros[16] = {};
     boost::shared_ptr<IRender> render = Render();
     boost::shared_ptr<IResBufferGPU> positions = CreateBuffer(*render, bkPositions, 3, 4, zeros);
+    boost::shared_ptr<IResBufferGPU> normals = CreateBuffer(*render, bkNormals, 3, 4, zeros);
     render->SelectResource(positions, 0);
     render->SelectResource(CreateBuffer(*render, bkIndices, 0, 6, zeros), 0);
     render->Draw();
-    IDirect3DVertexDeclaration9* bound = nullptr;
-    ASSERT_EQ(render->GetDevice()->GetVertexDeclaration(&bound), D3D_OK);
-    ASSERT_NE(bound, nullptr) << "a draw binds its declaration";
-    bound->Release();
+    auto bound = [&] {
+        IDirect3DVertexDeclaration9* declaration = nullptr;
+        EXPECT_EQ(render->GetDevice()->GetVertexDeclaration(&declaration), D3D_OK);
+        if (declaration)
+            declaration->Release();
+        return declaration != nullptr;
+    };
+    ASSERT_TRUE(bound()) << "a draw binds its declaration";
+    render->SelectResource(normals, 0);
     d3d9double::Fail("IDirect3DDevice9::CreateVertexDeclaration", E_OUTOFMEMORY, 1);
     render->Draw();
     EXPECT_EQ(log.Count(L"DirectX Error: -2147024882 in cg_pd3dDevice->CreateVertexDeclaration(", 1), 1u) << log.Dump();
-    ASSERT_EQ(render->GetDevice()->GetVertexDeclaration(&bound), D3D_OK);
-    EXPECT_EQ(bound, nullptr);
+    EXPECT_FALSE(bound());
     log.Clear();
+    render->Draw();
+    EXPECT_TRUE(bound()) << "asked for again, and made";
+    EXPECT_EQ(log.Problems(), 0u) << log.Dump();
+    render->DeSelectResource(normals, 0);
     render->DeSelectResource(positions, 0);
     EXPECT_TRUE(render->Shutdown());
 }

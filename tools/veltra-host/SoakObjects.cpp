@@ -134,9 +134,13 @@ public:
             phase.cycles = cycles;
             phase.allowance = allowance;
             phase.references = [this] { return References(_device); };
-            RunPhase(phase, [&](long c, SoakPhase& p) { (this->*cycle)(c, p); }, [this] { _render.ReleaseExtraMemory(); },
-                     progress);
-            BindLastingObjects();
+            // Before each sample the render's bindings go back to the lasting objects, so
+            // that the objects of the last cycle are not counted as kept.
+            const auto housekeeping = [this] {
+                _render.ReleaseExtraMemory();
+                BindLastingObjects();
+            };
+            RunPhase(phase, [&](long c, SoakPhase& p) { (this->*cycle)(c, p); }, housekeeping, progress);
             phase.referencesAfter = References(_device);
             phases.push_back(phase);
         };

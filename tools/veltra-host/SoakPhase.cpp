@@ -77,8 +77,6 @@ void RunPhase(SoakPhase& phase, const std::function<void(long, SoakPhase&)>& cyc
 {
     if (phase.cycles <= 0)
         return;
-    if (phase.references)
-        phase.referencesBefore = phase.references();
     const long warmUp = std::min(std::max(10L, phase.cycles / 10), std::max(1L, phase.cycles / 2));
     const long interval = std::max(1L, (phase.cycles - warmUp) / 50);
     const double start = Now();
@@ -91,6 +89,10 @@ void RunPhase(SoakPhase& phase, const std::function<void(long, SoakPhase&)>& cyc
             continue;
         if (housekeeping)
             housekeeping();
+        // Counted from the first sample: the warm-up's first draws leave the device the
+        // vertex declarations of their stream layouts, which it keeps for its life.
+        if (phase.references && phase.samples.empty())
+            phase.referencesBefore = phase.references();
         phase.samples.push_back({done, MeasureProcess()});
     }
     phase.seconds = Now() - start;

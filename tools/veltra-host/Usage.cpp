@@ -107,8 +107,9 @@ making and releasing the device. After a warm-up of a tenth of the cycles (at le
 10) the process's private bytes and handles are sampled about 50 times a phase.
 
 It fails (exit 1) when a cycle does not do what it should (every 25th draw is read
-back), the plug-in logs an error, the device keeps references after a phase or
-Direct3D after a last Shutdown, the handles end above their count after the warm-up,
+back), the plug-in logs an error, the device's references at the end of a phase
+differ from those after its warm-up, Direct3D keeps references after a last
+Shutdown, the handles end above their count after the warm-up,
 or private bytes grow between the first and the last sample by more than 1 MiB, plus
 512 bytes a cycle in the shader phase (Wine's D3DX keeps 144 bytes per assembly).
 
