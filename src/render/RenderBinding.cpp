@@ -13,6 +13,7 @@
 #include <VeltraRender/TextureSettings.h>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Veltra;
 using namespace VeltraRender;
@@ -25,24 +26,27 @@ void RenderDX9::SelectResource(boost::shared_ptr<IResourceGPU> resource, uint32_
         return;
     }
     resource->Select(hardwareUnit);
+    // The records take the host's reference over (moved, not copied): a draw-heavy host
+    // selects thousands of buffers a frame, and each copy is an atomic count on both sides.
     switch (resource->GetType()) {
     case rtBufferGPU:
         if (DX9ResBufferGPU* buffer = DX9ResBufferGPU::Of(resource.get())) {
-            if (buffer->IsIndexBuffer())
-                _currentIndexBuffer = resource;
-            else
-                _currentBufferData.push_back(BufferRecord{boost::shared_ptr<DX9ResBufferGPU>(resource, buffer),
-                                                          buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit))});
+            if (buffer->IsIndexBuffer()) {
+                _currentIndexBuffer = std::move(resource);
+            } else {
+                const D3DVERTEXELEMENT9 element = buffer->GetVertexElement(static_cast<uint8_t>(hardwareUnit));
+                _currentBufferData.push_back(BufferRecord{boost::shared_ptr<DX9ResBufferGPU>(std::move(resource), buffer), element});
+            }
         } else {
             // A buffer object of the host's own: only its settings say what it is.
             BufferSettings settings;
             resource->GetSettings(settings);
             if (settings.kind == bkIndices)
-                _currentIndexBuffer = resource;
+                _currentIndexBuffer = std::move(resource);
         }
         break;
     case rtShaderGPU:
-        _currentShader = resource;
+        _currentShader = std::move(resource);
         break;
     default:
         break;  // textures bind themselves to their sampler; render targets come through TargetResource

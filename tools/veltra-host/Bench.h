@@ -3,7 +3,7 @@
 // benchmark's own device, taken in interleaved pairs (which goes first alternates), so
 // that each pair shares the machine's state of the moment and the ratio is taken per
 // pair. A kind of row is a function in a file of its own (BenchFrames.cpp,
-// BenchTransfers.cpp, BenchCpuCost.cpp); BenchCommand.cpp lists them. None of this is
+// BenchTransfers.cpp, BenchDraws.cpp, BenchCpuCost.cpp); BenchCommand.cpp lists them. None of this is
 // a test: the numbers are for people to read.
 #pragma once
 
@@ -36,6 +36,7 @@ struct BenchRow {
 
 struct BenchSettings {
     int runs = 15;
+    int draws = 2000;  // draws a frame of the draw-heavy row
     Progress* progress = nullptr;
 };
 
@@ -59,6 +60,10 @@ std::vector<BenchRow> MeasureFrames(const BenchSettings& settings);
 // TransferResource + LockResource, against the same transfers as plain 9Ex calls,
 // with memcpy of the same bytes beside them.
 std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings);
+
+// Frames of `draws` 2 x 2 quads, each selected, drawn and deselected as a host does,
+// against plain Direct3D 9 with its declaration made once: time a draw and the images.
+std::vector<BenchRow> MeasureDraws(const BenchSettings& settings);
 
 // The plug-in's own CPU time per SelectResource (vertex and index buffer) + Draw +
 // DeSelectResource, in a child process whose Direct3D does nothing.

@@ -14,9 +14,13 @@
 
 namespace {
 
-typedef std::vector<BenchRow> (*RowKind)(const BenchSettings&);
+struct RowKind {
+    const char* name;  // as --only names it
+    std::vector<BenchRow> (*measure)(const BenchSettings&);
+};
 // The table's rows, kind by kind, in order: a new kind of row is one more entry.
-const RowKind RowKinds[] = {MeasureFrames, MeasureTransfers, MeasureCpuCost};
+const RowKind RowKinds[] = {
+    {"frames", MeasureFrames}, {"transfers", MeasureTransfers}, {"draws", MeasureDraws}, {"cpu", MeasureCpuCost}};
 
 // Samples as the row shows them: times in its unit, or rates in MB/s.
 std::vector<double> Shown(const BenchRow& row, const std::vector<double>& seconds)
@@ -144,6 +148,11 @@ void PrintPhases(const std::vector<BenchRow>& rows)
                     phases(row.details["plainPhases"]).c_str(), row.details.value("largestChannelDifference", -1));
     }
     for (const BenchRow& row : rows) {
+        if (row.kind == "draws" && row.details.contains("coveredPixels"))
+            std::printf("  %s: %d pixels drawn; largest channel difference between the images %d\n", row.label.c_str(),
+                        row.details.value("coveredPixels", 0), row.details.value("largestChannelDifference", -1));
+    }
+    for (const BenchRow& row : rows) {
         if (row.kind != "read-back")
             continue;
         const double plugin = 1e3 * StatisticsOf(row.plugin).median, plain = 1e3 * StatisticsOf(row.plain).median;
@@ -194,11 +203,14 @@ int RunBench(const Options& options)
     nlohmann::json context = MachineContext();
     context["hostVersion"] = HostVersion();
     Progress progress(!options.quiet);
-    const BenchSettings settings{options.runs, &progress};
+    const BenchSettings settings{options.runs, options.draws, &progress};
     std::vector<BenchRow> rows;
-    for (const RowKind kind : RowKinds)
-        for (BenchRow& row : kind(settings))
+    for (const RowKind& kind : RowKinds) {
+        if (!options.benchOnly.empty() && options.benchOnly != kind.name)
+            continue;
+        for (BenchRow& row : kind.measure(settings))
             rows.push_back(std::move(row));
+    }
     progress.Clear();
     const nlohmann::json after = MachineContext();
     if (after.contains("loadAverage"))

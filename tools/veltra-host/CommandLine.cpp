@@ -112,6 +112,13 @@ bool ReadOption(const std::string& command, const std::string& argument, Argumen
         options.seconds = reader.Number(argument, 0.001, 86400, "a number of seconds up to 86400");
     else if (command == "bench" && argument == "--runs")
         options.runs = static_cast<int>(reader.Count(argument, 3, 1000));
+    else if (command == "bench" && argument == "--only") {
+        options.benchOnly = reader.ValueOf(argument);
+        if (options.benchOnly != "frames" && options.benchOnly != "transfers" && options.benchOnly != "draws" &&
+            options.benchOnly != "cpu")
+            throw UsageError("--only takes frames, transfers, draws or cpu, not \"" + options.benchOnly + "\"");
+    } else if (command == "bench" && argument == "--draws")
+        options.draws = static_cast<int>(reader.Count(argument, 1, 100000));
     else if ((command == "bench" || command == "soak") && argument == "--json")
         options.jsonPath = reader.ValueOf(argument);
     else if (command == "soak" && argument == "--cycles")

@@ -34,6 +34,8 @@ struct Options {
     // bench, soak
     std::string jsonPath;       // empty: bench.json or soak.json in the current folder
     int runs = 15;
+    int draws = 2000;           // bench: draws a frame of the draw-heavy row
+    std::string benchOnly;      // bench: one kind of row (frames, transfers, draws, cpu); empty: all
     long cycles = 10000;        // soak: create/use/destroy cycles per kind of object
     long lifecycles = 200;      // soak: Initialize/Shutdown cycles of the only render
     bool baseline = false;      // soak: the platform without the plug-in instead

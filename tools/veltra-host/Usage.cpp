@@ -16,7 +16,8 @@ Commands:
   render     composite a scene through the plug-in into PNG files
   display    show a scene, animated, in a window
   validate   check scene files without rendering them
-  bench      the plug-in's frame, upload and read-back times against plain Direct3D 9
+  bench      the plug-in's frame, transfer and per-draw times against plain
+             Direct3D 9
   soak       create and destroy every kind of object thousands of times, watching
              the process's memory and handles
 
@@ -79,7 +80,7 @@ size (or at --size). Prints "SCENE: valid" with what it holds for each good scen
 standard output, and one message naming the file and the place for each mistake on
 standard error. Exit 0 when every scene is valid, 2 otherwise.
 )"},
-    {"bench", R"(usage: veltra-host bench [--runs N] [--json OUT.json] [-q]
+    {"bench", R"(usage: veltra-host bench [--runs N] [--draws N] [--only KIND] [--json OUT.json] [-q]
 
 Measures the plug-in against the same work done with plain Direct3D 9 calls on the
 benchmark's own device, in interleaved pairs:
@@ -89,11 +90,16 @@ benchmark's own device, in interleaved pairs:
               host's memory + UpdateSurface
   read-back   TransferResource + LockResource + copy, against GetRenderTargetData +
               LockRect + copy
+  draw-heavy  N draws of a 2 x 2 quad a frame, each SelectResource (positions,
+              indices) + Draw + DeSelectResource x2, against SetStreamSource +
+              SetIndices + DrawIndexedPrimitive with the declaration made once
 with memcpy of the same bytes beside the transfers, and the plug-in's own CPU time
 per draw on a Direct3D that does nothing. Every figure is min / median / max of its
 samples; every ratio is taken per pair and given with its spread.
 
   --runs N        samples of each figure, at least 3 (default 15)
+  --draws N       draws a frame of the draw-heavy row, 1 to 100000 (default 2000)
+  --only KIND     one kind of row: frames, transfers, draws or cpu
   --json OUT.json where the samples and the machine's description go (default:
                   bench.json in the current folder)
   -q, --quiet     no progress
