@@ -95,6 +95,10 @@ TEST(HostProgramTest, CommandLineAnswersAsDocumented)
         {"render -o out-%s.png", 2, {"at most one frame number"}, false},
         {"render -o Z:\\no\\such\\folder\\x.png", 1, {"cannot write Z:\\no\\such\\folder\\x.png: no such folder"}, false},
         {"bench --json Z:\\no\\such\\folder\\b.json", 1, {"cannot write", "no such folder"}, false},
+        {"bench --only blits", 2, {"--only takes frames, transfers, draws or cpu, not \"blits\""}, false},
+        // The draw-heavy rows, small: both images the same, every quad drawn.
+        {"bench --only draws --runs 3 --draws 50 -q --json bench-draws.json", 0,
+         {"| draw-heavy: 50 draws of a 2 x 2 quad | 3 |", "200 pixels drawn; largest channel difference between the images 0"}, true},
         {"validate " + TestData("..\\..\\tools\\veltra-host\\examples\\example.json"), 0, {"example.json: valid: 640 x 360"}, true},
         {"display --size 160x90 --frames 3", 0, {"presented 3 frames of 160 x 90", "frames per second after the first"}, true},
         // A short soak: every phase passes its bounds and the figures reach the JSON.
