@@ -56,9 +56,10 @@ public:
             _positions.push_back(Buffer(bkPositions, 3, 4, QuadCorners(n).data()));
         _target = boost::dynamic_pointer_cast<IResTextureGPU>(
             render.CreateResourceGPU(ImageSettings(rtTextureGPU, TargetWidth, TargetHeight)));
+        _noDepthTest = render.CreateState(DepthSettings());  // as the plain frame: no depth test
         _readBack = boost::dynamic_pointer_cast<IResTextureCPU>(
             render.CreateResourceCPU(ImageSettings(rtTextureCPU, TargetWidth, TargetHeight)));
-        if (!_shader || !_indices || !_target || !_readBack)
+        if (!_shader || !_indices || !_target || !_readBack || !_noDepthTest)
             throw HostFailure("the plug-in could not make the draw-heavy frame's resources");
     }
 
@@ -66,7 +67,8 @@ public:
     {
         const double start = Now();
         _render.TargetResource(_target, 0);
-        _render.Clear(0x02);
+        _render.Clear(0);
+        _render.SelectState(_noDepthTest, 0);
         _render.SelectResource(_shader, 0);
         for (const boost::shared_ptr<IResourceGPU>& positions : _positions) {
             _render.SelectResource(positions, 0);
@@ -110,6 +112,7 @@ private:
     std::vector<boost::shared_ptr<IResourceGPU>> _positions;
     boost::shared_ptr<IResTextureGPU> _target;
     boost::shared_ptr<IResTextureCPU> _readBack;
+    boost::shared_ptr<IState> _noDepthTest;
 };
 
 class PlainDraws {
