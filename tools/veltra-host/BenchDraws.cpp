@@ -11,6 +11,7 @@
 
 #include "CgCompiler.h"
 #include "HostErrors.h"
+#include "Image.h"
 #include "PlainDirect3D.h"
 #include "PlainTransfers.h"
 #include "PluginHost.h"
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
 
 using namespace VeltraRender;
@@ -204,14 +204,6 @@ private:
     ComReference<IDirect3DQuery9> _finished;
 };
 
-int LargestDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
-{
-    int largest = 0;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            largest = std::max(largest, std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)));
-    return largest;
-}
 
 BenchRow DrawRow(const BenchSettings& settings, const std::string& label, double goal)
 {
@@ -252,7 +244,7 @@ std::vector<BenchRow> MeasureDraws(const BenchSettings& settings)
         const std::vector<uint32_t> pluginPixels = viaPlugin.Pixels(), plainPixels = plain.Pixels();
         const size_t covered = plainPixels.size() - size_t(std::count(plainPixels.begin(), plainPixels.end(), 0u));
         row.details = {{"draws", settings.draws},
-                       {"largestChannelDifference", LargestDifference(pluginPixels, plainPixels)},
+                       {"largestChannelDifference", LargestChannelDifference(pluginPixels, plainPixels)},
                        {"coveredPixels", covered}};
     }
     plugin.Stop();

@@ -5,15 +5,13 @@
 #include "Bench.h"
 
 #include "DefaultScene.h"
+#include "Image.h"
 #include "PlainCompositor.h"
 #include "PluginCompositor.h"
 #include "PluginHost.h"
 #include "SceneSession.h"
 #include "Statistics.h"
 #include "Timing.h"
-
-#include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -46,14 +44,6 @@ template <class Compositor> double TimeFrame(Compositor& compositor, Image& fram
     return end - start;
 }
 
-int LargestDifference(const Image& a, const Image& b)
-{
-    int largest = 0;
-    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            largest = std::max(largest, std::abs(int(a.pixels[i] >> shift & 0xFF) - int(b.pixels[i] >> shift & 0xFF)));
-    return largest;
-}
 
 BenchRow MeasureFrame(const BenchSettings& settings, const Scene& scene, int width, int height)
 {
@@ -81,7 +71,7 @@ BenchRow MeasureFrame(const BenchSettings& settings, const Scene& scene, int wid
                 row.plugin.push_back(TimeFrame(viaPlugin, pluginFrame, pluginPhases));
         });
         row.details = {{"passes", plan.passes.size()},
-                       {"largestChannelDifference", LargestDifference(pluginFrame, plainFrame)},
+                       {"largestChannelDifference", LargestChannelDifference(pluginFrame.pixels, plainFrame.pixels)},
                        {"pluginPhases", pluginPhases.Medians()},
                        {"plainPhases", plainPhases.Medians()}};
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_WINDOWS_UTF8
@@ -24,6 +25,15 @@ uint32_t Channel(float value)
 uint32_t PackColour(const Colour& colour)
 {
     return Channel(colour.a) << 24 | Channel(colour.r) << 16 | Channel(colour.g) << 8 | Channel(colour.b);
+}
+
+int LargestChannelDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    int largest = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            largest = std::max(largest, std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)));
+    return largest;
 }
 
 bool LoadImageFile(const std::string& path, Image& image, std::string& error)

@@ -24,6 +24,10 @@ struct Image {
 // A colour with components from 0 to 1 as one A8R8G8B8 pixel.
 uint32_t PackColour(const Colour& colour);
 
+// The largest difference of one channel between pixels at the same place: 0 when the
+// pixels are the same.
+int LargestChannelDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
+
 // The largest texture the host makes, in pixels across and down.
 const int LargestImage = 8192;
 
