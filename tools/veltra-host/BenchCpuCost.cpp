@@ -53,16 +53,6 @@ BenchRow CostRow(const nlohmann::json& result, const char* kind, const char* key
     return row;
 }
 
-boost::shared_ptr<IResourceGPU> Buffer(IRender& render, uint32_t kind, uint32_t components, int count, const void* data)
-{
-    BufferSettings settings;
-    settings.kind = kind;
-    settings.components = components;
-    settings.count = count;
-    settings.data = data;
-    return render.CreateResourceGPU(settings);
-}
-
 // The plug-in, with its d3d9.dll import bound to the do-nothing device.
 std::unique_ptr<PluginHost> LoadOnNullDevice()
 {
@@ -106,8 +96,8 @@ int RunBenchCpu(const Options& options)
     const std::vector<uint32_t> image(size_t(ImageWidth) * ImageHeight);
     nlohmann::json result = {{"batches", options.batches}, {"iterations", options.iterations}, {"adapter", adapter}};
     {
-        boost::shared_ptr<IResourceGPU> vertices = Buffer(render, bkPositions, 3, 3, positions);
-        boost::shared_ptr<IResourceGPU> triangle = Buffer(render, bkIndices, 1, 3, indices);
+        boost::shared_ptr<IResBufferGPU> vertices = CreateBuffer(render, bkPositions, 3, 3, positions);
+        boost::shared_ptr<IResBufferGPU> triangle = CreateBuffer(render, bkIndices, 1, 3, indices);
         result["drawNanoseconds"] = PerCall(options.batches, options.iterations, [&] {
             render.SelectResource(vertices, 0);
             render.SelectResource(triangle, 0);

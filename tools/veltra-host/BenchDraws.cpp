@@ -51,9 +51,9 @@ public:
         shader.vertexShaderCode = VertexSource;
         shader.pixelShaderCode = PixelSource;
         _shader = boost::dynamic_pointer_cast<IResShaderGPU>(render.CreateResourceGPU(shader));
-        _indices = Buffer(bkIndices, 1, 6, QuadIndices);
+        _indices = CreateBuffer(render, bkIndices, 1, 6, QuadIndices);
         for (int n = 0; n < draws; ++n)
-            _positions.push_back(Buffer(bkPositions, 3, 4, QuadCorners(n).data()));
+            _positions.push_back(CreateBuffer(render, bkPositions, 3, 4, QuadCorners(n).data()));
         _target = boost::dynamic_pointer_cast<IResTextureGPU>(
             render.CreateResourceGPU(ImageSettings(rtTextureGPU, TargetWidth, TargetHeight)));
         _noDepthTest = render.CreateState(DepthSettings());  // as the plain frame: no depth test
@@ -70,7 +70,7 @@ public:
         _render.Clear(0);
         _render.SelectState(_noDepthTest, 0);
         _render.SelectResource(_shader, 0);
-        for (const boost::shared_ptr<IResourceGPU>& positions : _positions) {
+        for (const boost::shared_ptr<IResBufferGPU>& positions : _positions) {
             _render.SelectResource(positions, 0);
             _render.SelectResource(_indices, 0);
             _render.Draw();
@@ -96,20 +96,10 @@ public:
     }
 
 private:
-    boost::shared_ptr<IResourceGPU> Buffer(uint32_t kind, uint32_t components, int count, const void* data)
-    {
-        BufferSettings settings;
-        settings.kind = kind;
-        settings.components = components;
-        settings.count = count;
-        settings.data = data;
-        return _render.CreateResourceGPU(settings);
-    }
-
     IRender& _render;
     boost::shared_ptr<IResShaderGPU> _shader;
-    boost::shared_ptr<IResourceGPU> _indices;
-    std::vector<boost::shared_ptr<IResourceGPU>> _positions;
+    boost::shared_ptr<IResBufferGPU> _indices;
+    std::vector<boost::shared_ptr<IResBufferGPU>> _positions;
     boost::shared_ptr<IResTextureGPU> _target;
     boost::shared_ptr<IResTextureCPU> _readBack;
     boost::shared_ptr<IState> _noDepthTest;

@@ -41,10 +41,10 @@ PluginCompositor::PluginCompositor(IRender& render, const FramePlan& plan) : _re
         _shaders.push_back(Shader(program));
     for (const Pass& pass : plan.passes) {
         const std::array<float, 12> corners = ClipSpaceCorners(pass.rect, pass.targetWidth, pass.targetHeight);
-        _positions.push_back(Buffer(bkPositions, 3, 4, corners.data()));
+        _positions.push_back(CreateBuffer(_render, bkPositions, 3, 4, corners.data()));
     }
-    _texCoords = Buffer(bkTexCoordsSized, 2, 4, CornerTexCoords);
-    _indices = Buffer(bkIndices, 1, 6, CornerIndices);
+    _texCoords = CreateBuffer(_render, bkTexCoordsSized, 2, 4, CornerTexCoords);
+    _indices = CreateBuffer(_render, bkIndices, 1, 6, CornerIndices);
 
     for (BlendMode mode : AllBlendModes) {
         const BlendFactors factors = FactorsOf(mode);
@@ -66,17 +66,6 @@ boost::shared_ptr<IResTextureGPU> PluginCompositor::Texture(int width, int heigh
 {
     return boost::dynamic_pointer_cast<IResTextureGPU>(
         _render.CreateResourceGPU(ImageSettings(rtTextureGPU, width, height)));
-}
-
-boost::shared_ptr<IResBufferGPU> PluginCompositor::Buffer(uint32_t kind, uint32_t components, int count,
-                                                          const void* data)
-{
-    BufferSettings settings;
-    settings.kind = kind;
-    settings.components = components;
-    settings.count = count;
-    settings.data = data;
-    return boost::dynamic_pointer_cast<IResBufferGPU>(_render.CreateResourceGPU(settings));
 }
 
 boost::shared_ptr<IResShaderGPU> PluginCompositor::Shader(const PlanProgram& program)

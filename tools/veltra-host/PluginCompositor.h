@@ -23,7 +23,6 @@ public:
 
 private:
     boost::shared_ptr<VeltraRender::IResTextureGPU> Texture(int width, int height);
-    boost::shared_ptr<VeltraRender::IResBufferGPU> Buffer(uint32_t kind, uint32_t components, int count, const void* data);
     boost::shared_ptr<VeltraRender::IResShaderGPU> Shader(const PlanProgram& program);
     boost::shared_ptr<VeltraRender::IResTextureGPU> TextureOf(const TextureRef& texture) const;
     void DrawPass(const Pass& pass, double time);

@@ -3,6 +3,8 @@
 #include "HostErrors.h"
 #include "HostPaths.h"
 
+#include <boost/pointer_cast.hpp>
+
 #include <cwchar>
 #include <vector>
 
@@ -68,6 +70,17 @@ std::string PluginHost::LibraryPath() const
     std::vector<wchar_t> path(MAX_PATH * 4);
     const DWORD length = GetModuleFileNameW(_library, path.data(), static_cast<DWORD>(path.size()));
     return Narrow(std::wstring(path.data(), length));
+}
+
+boost::shared_ptr<VeltraRender::IResBufferGPU> CreateBuffer(VeltraRender::IRender& render, uint32_t kind,
+                                                            uint32_t components, int count, const void* data)
+{
+    VeltraRender::BufferSettings settings;
+    settings.kind = kind;
+    settings.components = components;
+    settings.count = count;
+    settings.data = data;
+    return boost::dynamic_pointer_cast<VeltraRender::IResBufferGPU>(render.CreateResourceGPU(settings));
 }
 
 VeltraRender::TextureSettings ImageSettings(VeltraRender::ResourceType type, int width, int height)

@@ -36,6 +36,11 @@ private:
     boost::shared_ptr<VeltraRender::IRender> _render;
 };
 
+// A GPU buffer of `count` elements of `kind` (`components` floats each, for vertex
+// buffers) made from `data`; null when the plug-in refuses it.
+boost::shared_ptr<VeltraRender::IResBufferGPU> CreateBuffer(VeltraRender::IRender& render, uint32_t kind,
+                                                            uint32_t components, int count, const void* data);
+
 // Settings of a GPU or CPU texture (by `type`) of A8R8G8B8 pixels in rows without padding.
 VeltraRender::TextureSettings ImageSettings(VeltraRender::ResourceType type, int width, int height);
 

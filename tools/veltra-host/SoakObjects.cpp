@@ -75,17 +75,6 @@ unsigned long References(IDirect3DDevice9* device)
     return device->Release();
 }
 
-boost::shared_ptr<IResBufferGPU> CreateBuffer(IRender& render, uint32_t kind, uint32_t components, int count,
-                                              const void* data)
-{
-    BufferSettings settings;
-    settings.kind = kind;
-    settings.components = components;
-    settings.count = count;
-    settings.data = data;
-    return boost::dynamic_pointer_cast<IResBufferGPU>(render.CreateResourceGPU(settings));
-}
-
 boost::shared_ptr<IResTextureGPU> CreateGpuTexture(IRender& render, int rowBytes)
 {
     TextureSettings settings = ImageSettings(rtTextureGPU, Width, Height);
