@@ -195,10 +195,7 @@ nlohmann::json AsJson(const std::vector<BenchRow>& rows, const nlohmann::json& c
 
 int RunBench(const Options& options)
 {
-    const std::string jsonPath = options.jsonPath.empty() ? "bench.json" : options.jsonPath;
-    const std::string problem = WriteProblem(jsonPath);
-    if (!problem.empty())
-        throw HostFailure("cannot write " + jsonPath + ": " + problem);
+    const std::string jsonPath = WritableJsonPath(options.jsonPath, "bench.json");
 
     nlohmann::json context = MachineContext();
     context["hostVersion"] = HostVersion();

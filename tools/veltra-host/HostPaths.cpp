@@ -1,5 +1,7 @@
 #include "HostPaths.h"
 
+#include "HostErrors.h"
+
 #include <windows.h>
 
 #include <fstream>
@@ -177,6 +179,15 @@ std::string WriteProblem(const std::string& path)
     if (error != ERROR_ALREADY_EXISTS)
         DeleteFileW(wide.c_str());
     return "";
+}
+
+std::string WritableJsonPath(const std::string& given, const char* fallback)
+{
+    const std::string path = given.empty() ? fallback : given;
+    const std::string problem = WriteProblem(path);
+    if (!problem.empty())
+        throw HostFailure("cannot write " + path + ": " + problem);
+    return path;
 }
 
 std::string FullPath(const std::string& path)

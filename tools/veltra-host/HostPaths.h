@@ -33,6 +33,10 @@ std::string ReadFileText(const std::string& path, size_t limit, std::string& tex
 // anything (a file it creates is removed again); empty when it can.
 std::string WriteProblem(const std::string& path);
 
+// The JSON file a command writes its figures to: `given`, or `fallback` in the current
+// folder. Throws HostFailure ("cannot write PATH: why") when it cannot be written.
+std::string WritableJsonPath(const std::string& given, const char* fallback);
+
 // The full path of `path` as the user's shell names it: the Unix path under Wine
 // (Z:\tmp\x.json is /tmp/x.json), else the Windows one.
 std::string FullPath(const std::string& path);

@@ -55,10 +55,7 @@ void PrintPhases(const std::vector<SoakPhase>& phases, bool baseline)
 
 int RunSoak(const Options& options)
 {
-    const std::string jsonPath = options.jsonPath.empty() ? "soak.json" : options.jsonPath;
-    const std::string problem = WriteProblem(jsonPath);
-    if (!problem.empty())
-        throw HostFailure("cannot write " + jsonPath + ": " + problem);
+    const std::string jsonPath = WritableJsonPath(options.jsonPath, "soak.json");
     std::printf("soak%s: %s %s, %s life cycles%s; samples after a warm-up of a tenth\n",
                 options.baseline ? " --baseline (the platform without the plug-in)" : "", Grouped(options.cycles).c_str(),
                 options.baseline ? "assemblies" : "cycles of each kind of object", Grouped(options.lifecycles).c_str(),
