@@ -1,13 +1,48 @@
 // The shared device on Wine's real Direct3D 9 as hosts see it: two renders on it, no
-// size at Initialize, a last Shutdown while the host holds the device or from another
-// thread, and the stereo signature stamped into render targets.
+// size at Initialize, what the queries answer, a last Shutdown while the host holds the
+// device or its objects or from another thread, the render lock a draw holds, and the
+// stereo signature stamped into render targets.
 
 #include "RealFixture.h"
 
+#include <boost/make_shared.hpp>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <thread>
+#include <iterator>
 
 using RealDeviceTest = RealFixture;
+
+namespace {
+
+// An index buffer of the host's own, which the render asks for its count while it draws.
+// While `entered` is set, that call signals it and waits for `release`.
+class HostIndexBuffer final : public IResourceGPU {
+public:
+    HANDLE entered = nullptr, release = nullptr;
+
+    void GetSettings(ResourceHeader& settings) override
+    {
+        static_cast<BufferSettings&>(settings).kind = bkIndices;
+        static_cast<BufferSettings&>(settings).count = 6;
+        if (entered && SetEvent(entered))
+            WaitForSingleObject(release, 10000);
+    }
+    ResourceState GetState() override { return rsReady; }
+    void SetState(ResourceState) override {}
+    ResourceType GetType() override { return rtBufferGPU; }
+    bool GetFlag() override { return false; }
+    void Destroy() override {}
+    void TransferTo(boost::shared_ptr<IResource>) override {}
+    void SetSettings(boost::weak_ptr<IRender>, const ResourceHeader&) override {}
+    void Select(uint32_t) override {}
+    void Target(uint32_t) override {}
+    void DeSelect(uint32_t) override {}
+};
+
+} // namespace
 
 TEST_F(RealDeviceTest, TwoRendersShareOneDeviceAndItsStates)
 {
@@ -52,6 +87,126 @@ TEST_F(RealDeviceTest, NoSizeOrAspectInitializesWithATraceLine)
         Reinitialize(settings);
         EXPECT_EQ(log.Count(width ? L"pixelAspect=0 gives no aspect" : L"without the half-pixel shift", 3), 1u);
     }
+}
+
+TEST_F(RealDeviceTest, QueriesAnswerTheSettingsTheAdapterAndTheObjectsMade)
+{
+    RenderSettings settings;
+    render->GetRenderSettings(&settings);
+    EXPECT_TRUE(settings.window == window.Handle() && settings.width == Width && settings.height == Height);
+    IDirect3D9* direct3D = nullptr;
+    D3DADAPTER_IDENTIFIER9 adapter = {};
+    device->GetDirect3D(&direct3D);
+    direct3D->GetAdapterIdentifier(D3DADAPTER_DEFAULT, 0, &adapter);
+    direct3D->Release();
+    char version[64], description[65];
+    std::snprintf(version, sizeof version, "%d.%d.%d.%d", HIWORD(adapter.DriverVersion.HighPart),
+                  LOWORD(adapter.DriverVersion.HighPart), HIWORD(adapter.DriverVersion.LowPart),
+                  LOWORD(adapter.DriverVersion.LowPart));
+    std::snprintf(description, sizeof description, "%s", adapter.Description);
+    RenderInfo info;
+    render->GetRenderInfo(&info);
+    const std::wstring texts[] = {info.name, info.reserved2, info.vendor, info.description, info.driverVersion};
+    EXPECT_EQ(texts[0] + L"|" + texts[1] + L"|" + texts[2], L"RenderDX9||NVidia") << "Wine's adapter is NVIDIA's";
+    EXPECT_EQ(texts[3], std::wstring(description, description + std::strlen(description)));
+    EXPECT_EQ(texts[4], std::wstring(version, version + std::strlen(version)));
+    render->GetRenderInfo(nullptr);
+    render->GetRenderSettings(nullptr);
+    EXPECT_TRUE(render->QueryFlag() && render->CheckRender() && render->Flush(false));
+    EXPECT_EQ(render->GetShaderLevel(), 2) << "Wine's pixel shader 3.0";
+
+    // GPU objects by position, in the order made; destroyed ones are dropped by ReleaseExtraMemory.
+    const boost::shared_ptr<IResTextureGPU> first = CreateGpuTexture(*render, 8, 8), second = CreateGpuTexture(*render, 8, 8);
+    EXPECT_EQ(render->GetResourceGPU(first->GetIndex()), first);
+    EXPECT_EQ(second->GetIndex(), first->GetIndex() + 1);
+    render->DestroyResource(first.get());
+    EXPECT_EQ(first->GetState(), rsDestroyed);
+    EXPECT_THROW(render->GetResourceGPU(first->GetIndex()), boost::bad_weak_ptr);
+    render->ReleaseExtraMemory();
+    EXPECT_EQ(render->GetResourceGPU(first->GetIndex()), second) << "moved into the dropped entry's place";
+    EXPECT_THROW(render->GetResourceGPU(second->GetIndex()), boost::bad_weak_ptr);
+}
+
+TEST_F(RealDeviceTest, TheLastShutdownDestroysEveryObjectTheHostStillHolds)
+{
+    // One object of every kind, the host's references kept, most of them bound.
+    const float corners[12] = {};
+    const uint32_t indices[6] = {};
+    const boost::shared_ptr<IResTextureGPU> texture = CreateGpuTexture(*render, 16, 16), target = CreateGpuTexture(*render, 16, 16);
+    std::vector<boost::shared_ptr<IResource>> held = {texture, target, CreateBuffer(*render, bkPositions, 3, 4, corners),
+        CreateBuffer(*render, bkIndices, 0, 6, indices),
+        Solid(1, 0, 0), CreateCpuTexture(*render, 8, 8), render->CreateResourceCPU(texture)};
+    const BlendSettings blend;
+    const DepthSettings depth;
+    const RasterSettings raster;
+    const StencilSettings stencil;
+    const SamplerSettings sampler;
+    for (const ResourceHeader* settings : std::initializer_list<const ResourceHeader*>{&blend, &depth, &raster, &stencil, &sampler})
+        render->SelectState(boost::dynamic_pointer_cast<IState>(held.emplace_back(render->CreateState(*settings))), 0);
+    for (size_t bound : {0, 2, 3, 4})  // the texture, the buffers and the shader
+        render->SelectResource(boost::dynamic_pointer_cast<IResourceGPU>(held[bound]), 1);
+    render->TargetResource(target, 0);
+    RenderSettings settings = OffscreenSettings(Width, Height);
+    settings.window = window.Handle();
+    Reinitialize(settings);  // a Shutdown that answers true and leaves nothing of Direct3D
+    for (const boost::shared_ptr<IResource>& object : held)
+        EXPECT_EQ(object->GetState(), rsDestroyed) << "type " << object->GetType();
+}
+
+TEST_F(RealDeviceTest, ADrawHoldsBindingClearingAndDisplayOnOtherThreadsOff)
+{
+    // The render asks the host's index buffer for its count while it draws with it under
+    // the render lock; the buffer keeps the lock held while another host thread binds,
+    // clears or displays.
+    const float corners[12] = {};
+    const boost::shared_ptr<HostIndexBuffer> indices = boost::make_shared<HostIndexBuffer>();
+    const boost::shared_ptr<IResTextureGPU> texture = CreateGpuTexture(*render, 16, 16), target = CreateGpuTexture(*render, 16, 16);
+    const boost::shared_ptr<IState> blend = render->CreateState(BlendSettings());
+    const std::pair<const char*, std::function<void()>> operations[] = {
+        {"SelectResource", [&] { render->SelectResource(texture, 1); }},
+        {"DeSelectResource", [&] { render->DeSelectResource(texture, 1); }},
+        {"TargetResource", [&] { render->TargetResource(target, 0); }},
+        {"Clear", [&] { render->Clear(0x06); }},
+        {"DeSelectResource of the target", [&] { render->DeSelectResource(target, 0); }},
+        {"SelectState", [&] { render->SelectState(blend, 0); }},
+        {"DrawQuad", [&] { render->DrawQuad(); }},
+        {"DisplayBuffer", [&] { render->DisplayBuffer(target, 0); }},
+        {"ChangeRenderWindow", [&] { render->ChangeRenderWindow(nullptr, 0, 0, 0, 0); }},
+    };
+    render->DrawQuad();  // leaves the quad's indices on the device for the host's buffer to draw with
+    render->SelectResource(CreateBuffer(*render, bkPositions, 3, 4, corners), 0);
+    HANDLE events[4];  // the draw asked the buffer, the draw may go on, the next operation, it finished
+    for (HANDLE& event : events)
+        event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<size_t> done{0};
+    std::thread other([&] {
+        for (int present = 0; present < 2; ++present)  // a thread's first presents take Wine longer than the wait below
+            render->DisplayBuffer(target, 0);
+        for (const auto& operation : operations) {
+            WaitForSingleObject(events[2], 10000);
+            operation.second();
+            ++done;
+            SetEvent(events[3]);
+        }
+    });
+    for (size_t i = 0; i < std::size(operations); ++i) {
+        SCOPED_TRACE(operations[i].first);
+        render->SelectResource(indices, 0);
+        indices->entered = events[0];
+        indices->release = events[1];
+        std::thread draw([&] { render->Draw(); });
+        EXPECT_EQ(WaitForSingleObject(events[0], 10000), WAIT_OBJECT_0) << "the draw asked the host's buffer";
+        SetEvent(events[2]);
+        Sleep(100);
+        EXPECT_EQ(done, i) << "ran while the draw held the render lock";
+        SetEvent(events[1]);
+        draw.join();
+        indices->entered = nullptr;
+        EXPECT_EQ(WaitForSingleObject(events[3], 10000), WAIT_OBJECT_0);
+    }
+    other.join();
+    for (HANDLE event : events)
+        CloseHandle(event);
 }
 
 TEST_F(RealDeviceTest, TheLastShutdownRefusesWhileTheHostHoldsTheDevice)
