@@ -82,3 +82,37 @@ TEST_F(RealTextureTest, CpuTexturesTakeWholeImagesAtAnOffsetOrNotAtAll)
         render->CreateResourceGPU(TextureOf(rtTextureGPU, width, height, pfColor0, rowBytes, padded.data()));
     EXPECT_EQ(ReadBytes(render->CreateResourceCPU(gpu), width, height), Image(width, height, 4, 0));
 }
+
+TEST_F(RealTextureTest, TransfersScaleWithFilteringAndCarryTags)
+{
+    // Two texels, black and white, copied onto eight: filtered between the texel centres,
+    // not picked. The host's tag goes with an upload and a read-back, not a GPU copy.
+    const boost::shared_ptr<IResTextureGPU> pair = Texture({0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}, 2, 2);
+    const boost::shared_ptr<IResTextureGPU> wide = CreateGpuTexture(*render, 8, 2);
+    pair->SetTag(7);
+    wide->SetTag(3);
+    render->TransferResource(pair, wide);
+    const Pixels row = ReadBack(wide, 8, 2);
+    const int expected[8] = {0, 0, 32, 96, 159, 223, 255, 255};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_NEAR(int(row[x] & 0xFF), expected[x], 8) << "pixel " << x;
+    EXPECT_EQ(wide->GetTag(), 3u);
+    const boost::shared_ptr<IResTextureCPU> readBack = CreateCpuTexture(*render, 2, 2);
+    render->TransferResource(pair, readBack);
+    EXPECT_EQ(readBack->GetTag(), 7u);
+    readBack->SetTag(9);
+    render->TransferResource(readBack, pair);
+    EXPECT_EQ(pair->GetTag(), 9u);
+
+    // Alpha-only images, one byte a texel, into CPU textures (given at creation or
+    // written whole) and up to the GPU.
+    const std::vector<uint8_t> alpha = Image(13, 5, 1, 0);
+    const boost::shared_ptr<IResTextureCPU> given = CreateCpuTexture(*render, 13, 5, pfA8, alpha.data());
+    const boost::shared_ptr<IResTextureCPU> written = CreateCpuTexture(*render, 13, 5, pfA8);
+    render->SetResourceData(alpha.data(), written);
+    const boost::shared_ptr<IResTextureGPU> uploaded = CreateGpuTexture(*render, 13, 5, pfA8);
+    render->TransferResource(given, uploaded);
+    EXPECT_EQ(ReadBytes(given, 13, 5, pfA8), alpha);
+    EXPECT_EQ(ReadBytes(written, 13, 5, pfA8), alpha);
+    EXPECT_EQ(ReadBytes(uploaded, 13, 5, pfA8), alpha);
+}
