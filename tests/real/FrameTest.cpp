@@ -47,14 +47,14 @@ TEST_F(RealFrameTest, ClearsFollowTheTargetsColourFlagAndRunDeferred)
 TEST_F(RealFrameTest, AHostMeshKeepsItsBuffersAcrossTheDefaultQuadAndItsIndicesAcrossAPartialUpdate)
 {
     // Eight vertices, two rectangles: the left and the right half of the target. The
-    // indices draw the left one twice until their second half moves to the right one.
+    // indices draw the left one and nothing until their second half moves to the right one.
     // The default quad (the middle half, in green) is drawn while the mesh's buffers are
     // selected; the mesh, drawn after it in blue, must cover the whole width.
     const float halves[] = {-1, -1, 0.5f, 0, -1, 0.5f, 0, 1, 0.5f, -1, 1, 0.5f,   // left
                             0, -1, 0.5f, 1, -1, 0.5f, 1, 1, 0.5f, 0, 1, 0.5f};   // right
-    const uint32_t leftTwice[] = {0, 1, 2, 0, 2, 3, 0, 1, 2, 0, 2, 3}, right[] = {4, 5, 6, 4, 6, 7};
+    const uint32_t leftOnly[] = {0, 1, 2, 0, 2, 3, 0, 0, 0, 0, 0, 0}, right[] = {4, 5, 6, 4, 6, 7};
     boost::shared_ptr<IResBufferGPU> positions = CreateBuffer(*render, bkPositions, 3, 8, halves);
-    boost::shared_ptr<IResBufferGPU> indices = CreateBuffer(*render, bkIndices, 0, 12, leftTwice);
+    boost::shared_ptr<IResBufferGPU> indices = CreateBuffer(*render, bkIndices, 0, 12, leftOnly);
     indices->SetBufferData(right, sizeof right, 6 * 4);
     render->LockResource(indices);  // a lock that writes nothing changes nothing
     render->UnlockResource(indices);
