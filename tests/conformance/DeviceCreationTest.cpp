@@ -1,5 +1,5 @@
-// The shared device: the 9Ex path and each fallback, the depth/stencil chain, and the shader
-// level it gets from its capabilities.
+// The shared device: the 9Ex path and each fallback, the depth/stencil chain, the shader
+// level it gets from its capabilities, and what CheckRender says of a lost or broken one.
 #include "RenderFixture.h"
 
 using namespace VeltraRender;
@@ -81,4 +81,32 @@ TEST_F(DeviceCreationTest, ShaderLevelFromCapabilitiesAndShadersThatRunThere)
         }
         Finish(render);  // even a refused device goes with the last render
     }
+}
+
+TEST_F(DeviceCreationTest, CheckRenderAnswersAndReportsAtTheLevelsHostsFilterOn)
+{
+    // Lost and not reset are warnings (level 2), a broken driver is severe (level 0); while
+    // the device cannot draw, a buffer keeps its data.
+    struct Case { HRESULT result; bool answer; unsigned level; const wchar_t* text; };
+    const Case cases[] = {{D3D_OK, true, 0, nullptr}, {E_FAIL, true, 0, nullptr},
+        {D3DERR_DEVICELOST, false, 2, L"RenderDX9::CheckRender() - device is currently lost!\n"},
+        {D3DERR_DEVICENOTRESET, false, 2, L"RenderDX9::CheckRender() - device is in not-reset state!\n"},
+        {D3DERR_DRIVERINTERNALERROR, false, 0, L"RenderDX9::CheckRender() - internal driver error!\n"}};
+    boost::shared_ptr<IRender> render = Render();
+    const uint32_t zeros[3] = {}, ones[3] = {1, 1, 1};
+    const boost::shared_ptr<IResBufferGPU> buffer = CreateBuffer(*render, bkIndices, 0, 3, zeros);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        log.Clear();
+        d3d9double::Fail("IDirect3DDevice9::TestCooperativeLevel", c.result, 2);  // CheckRender, SetResourceData
+        EXPECT_EQ(render->CheckRender(), c.answer);
+        render->SetResourceData(ones, buffer);
+        EXPECT_EQ(static_cast<const uint32_t*>(render->LockResource(buffer).bits)[2], c.answer ? 1u : 0u);
+        render->UnlockResource(buffer);
+        buffer->SetBufferData(zeros, sizeof zeros, 0);
+        EXPECT_EQ(log.Records().size(), c.text ? 4u : 0u) << log.Dump();
+        EXPECT_EQ(c.text ? log.Count(c.text, c.level) : 0u, c.text ? 2u : 0u) << "and once more each at level 3";
+    }
+    log.Clear();
+    Finish(render);
 }

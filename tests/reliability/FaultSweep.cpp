@@ -186,6 +186,7 @@ void Judge(const Site& site, const FrameRun& run)
         const bool names = !site.cg && r.text.rfind(record, 0) == 0 && r.text.find(wide) != std::wstring::npos;
         const bool consequence = r.text.find(L"frame not shown") != std::wstring::npos || r.text.find(L"nothing stamped") != std::wstring::npos;
         naming += r.level == 1 && names;
+        EXPECT_TRUE(r.text.rfind(L"DirectX Error: ", 0) != 0 || r.level == 1) << "a failed call reported at level " << r.level;
         EXPECT_TRUE(r.level > 1 || (r.level == 1 && (names || consequence)))
             << "a record not designed: " << std::string(r.text.begin(), r.text.end());
     }
