@@ -26,6 +26,8 @@ DX9ResBufferGPU::~DX9ResBufferGPU()
 
 void DX9ResBufferGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
 {
+    if (_buffer || _indexbuffer)
+        Destroy();  // settings given again remake the buffer: the one it holds goes first
     _settings = static_cast<const BufferSettings&>(settings);
     _settings.render = render;
     RenderAccess access(_settings.render);

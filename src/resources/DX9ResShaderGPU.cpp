@@ -70,6 +70,8 @@ DX9ResShaderGPU::~DX9ResShaderGPU()
 
 void DX9ResShaderGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
 {
+    if (_vertexProgram || _pixelProgram || _cgVertexProgram || _cgPixelProgram)
+        Destroy();  // programs given again are compiled anew: the ones it holds go first
     _settings = static_cast<const ShaderSettings&>(settings);
     _settings.render = render;
     RenderAccess access(_settings.render);

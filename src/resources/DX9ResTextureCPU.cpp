@@ -32,6 +32,7 @@ uint32_t DX9ResTextureCPU::RowSize() const
 
 void DX9ResTextureCPU::CreateTexture(const wchar_t* callText)
 {
+    ReleaseHeld(_texOb);  // settings given again remake the texture: the one it holds goes first
     RenderAccess access(_settings.render);
     const ImageDescriptor& image = _settings.image;
     DXFailed(access.Device()->CreateTexture(static_cast<UINT>(image.GetInternalPixelWidth()),

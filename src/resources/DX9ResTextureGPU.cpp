@@ -47,6 +47,8 @@ DX9ResTextureGPU::~DX9ResTextureGPU()
 void DX9ResTextureGPU::SetSettings(boost::weak_ptr<IRender> render, const ResourceHeader& settings)
 {
     LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::SetSettings()\n", LogAddress(this));
+    if (_texOb || _textureRenderSurface || _originalBackBuffer)
+        Destroy();  // settings given again remake the texture: the objects it holds go first
     _settings = static_cast<const TextureSettings&>(settings);
     _settings.type = rtTextureGPU;
     _settings.render = render;
