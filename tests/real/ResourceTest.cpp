@@ -74,7 +74,7 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     render->SelectResource(remade, 0);
     render->SelectResource(buffer, 0);
     remade->SetSettings(render, TextureOf(rtTextureGPU, 32, 4));
-    buffer->SetSettings(render, BufferOf(bkIndices, 0, 5));
+    buffer->SetSettings(render, BufferOf(bkTexCoordsSized, 2, 5));
     const boost::shared_ptr<IResTextureCPU> cpu = CreateCpuTexture(*render, 4, 4);
     cpu->SetSettings(render, TextureOf(rtTextureCPU, 8, 2));
     surface = remade->GetDeviceInterface();
@@ -82,7 +82,7 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     surface->GetDesc(&described);
     surface->Release();
     EXPECT_TRUE(described.Width == 32 && described.Height == 4 && remade->GetState() == rsReady);
-    EXPECT_EQ(render->LockResource(buffer).pitch, 4u) << "an index buffer now";
+    EXPECT_EQ(render->LockResource(buffer).pitch, 8u) << "two values an element now";
     render->UnlockResource(buffer);
     EXPECT_TRUE(cpu->MatchesImage(TextureOf(rtTextureCPU, 8, 2).image));
 
