@@ -1,7 +1,7 @@
-// The shared device on Wine's real Direct3D 9 as hosts see it: two renders on it, no
-// size at Initialize, what the queries answer, a last Shutdown while the host holds the
-// device or its objects or from another thread, the render lock a draw holds, and the
-// stereo signature stamped into render targets.
+// The shared device on Wine's real Direct3D 9 as hosts see it: two renders on it, what
+// the trace says (no size at Initialize included), what the queries answer, a last
+// Shutdown while the host holds the device or its objects or from another thread, the
+// render lock a draw holds, and the stereo signature stamped into render targets.
 
 #include "RealFixture.h"
 
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <thread>
 #include <iterator>
 
@@ -76,19 +77,6 @@ TEST_F(RealDeviceTest, TwoRendersShareOneDeviceAndItsStates)
     EXPECT_EQ(Frame([&] { Quad(blue); })[Height / 2 * Width + Width / 2], 0xFF0000FFu);
 }
 
-TEST_F(RealDeviceTest, NoSizeOrAspectInitializesWithATraceLine)
-{
-    // Without a width there is no half-pixel shift; a fresh record's pixel aspect (0) is taken as 1.
-    for (int width : {0, 200}) {
-        RenderSettings settings = OffscreenSettings(width, 100);
-        settings.pixelAspect = 0;
-        settings.window = window.Handle();
-        log.Clear();
-        Reinitialize(settings);
-        EXPECT_EQ(log.Count(width ? L"pixelAspect=0 gives no aspect" : L"without the half-pixel shift", 3), 1u);
-    }
-}
-
 TEST_F(RealDeviceTest, QueriesAnswerTheSettingsTheAdapterAndTheObjectsMade)
 {
     RenderSettings settings;
@@ -114,6 +102,13 @@ TEST_F(RealDeviceTest, QueriesAnswerTheSettingsTheAdapterAndTheObjectsMade)
     render->GetRenderSettings(nullptr);
     EXPECT_TRUE(render->QueryFlag() && render->CheckRender() && render->Flush(false));
     EXPECT_EQ(render->GetShaderLevel(), 2) << "Wine's pixel shader 3.0";
+    IDirect3DSwapChain9* chain = nullptr;  // the device's own: one large back buffer, depth with stencil
+    D3DPRESENT_PARAMETERS made = {};
+    device->GetSwapChain(0, &chain);
+    chain->GetPresentParameters(&made);
+    chain->Release();
+    EXPECT_TRUE(made.BackBufferWidth == 4096 && made.BackBufferHeight == 3072 && made.BackBufferCount == 1 &&
+                made.EnableAutoDepthStencil && made.AutoDepthStencilFormat == D3DFMT_D24S8);
 
     // GPU objects by position, in the order made; destroyed ones are dropped by ReleaseExtraMemory.
     const boost::shared_ptr<IResTextureGPU> first = CreateGpuTexture(*render, 8, 8), second = CreateGpuTexture(*render, 8, 8);
@@ -125,6 +120,57 @@ TEST_F(RealDeviceTest, QueriesAnswerTheSettingsTheAdapterAndTheObjectsMade)
     render->ReleaseExtraMemory();
     EXPECT_EQ(render->GetResourceGPU(first->GetIndex()), second) << "moved into the dropped entry's place";
     EXPECT_THROW(render->GetResourceGPU(second->GetIndex()), boost::bad_weak_ptr);
+}
+
+TEST_F(RealDeviceTest, TheTraceTellsWhatTheRendersDid)
+{
+    // Without a width there is no half-pixel shift; a fresh record's pixel aspect (0) is taken as 1.
+    for (int width : {0, 200}) {
+        RenderSettings settings = OffscreenSettings(width, 100);
+        settings.pixelAspect = 0;
+        settings.window = window.Handle();
+        log.Clear();
+        Reinitialize(settings);
+        EXPECT_EQ(log.Count(width ? L"pixelAspect=0 gives no aspect" : L"without the half-pixel shift", 3), 1u);
+    }
+
+    // Levels 3 (the render) and 5 (textures) as a host reads them: the shared device made
+    // again above, and a second render's life beside the first.
+    {
+        boost::shared_ptr<IRender> other = plugin.CreateRender();
+        RenderSettings settings = OffscreenSettings(32, 16);
+        settings.window = window.Handle();
+        ASSERT_TRUE(InitializeRender(other, settings));
+        const boost::shared_ptr<IResTextureGPU> texture = CreateGpuTexture(*other, 32, 16, pfColor0, 32 * 4),
+                                                target = CreateGpuTexture(*other, 32, 16);
+        const boost::shared_ptr<IResTextureCPU> cpu = CreateCpuTexture(*other, 32, 16);
+        other->SetResourceData(Pattern(32, 16).data(), texture);
+        other->SelectResource(texture, 1);
+        other->DeSelectResource(texture, 1);
+        other->TargetResource(target, 0);
+        other->DeSelectResource(target, 0);
+        other->TransferResource(texture, target);
+        other->LockResource(cpu);
+        other->UnlockResource(cpu);
+        other->DisplayBuffer(target, 0);
+        other->DestroyResource(texture);
+        other->ReleaseExtraMemory();
+        EXPECT_TRUE(other->Shutdown());
+    }
+    const std::pair<const wchar_t*, unsigned> lines[] = {{L"::RenderDX9 - start\n", 3}, {L"::RenderDX9 - end\n", 3},
+        {L"::Initialize() - start\n", 3}, {L" - CreateSwapChain width=32, height=16\n", 3},
+        {L" - ChangeRenderWindow displayWnd=", 3}, {L"::Initialize(width=32, height=16, pixelAspect=1, window=", 3},
+        {L"::DX9ResTextureGPU()\n", 5}, {L"::SetSettings()\n", 5}, {L"::SetTextureData()\n", 5}, {L"::Select(1)\n", 5},
+        {L"::DeSelect(1)\n", 5}, {L"::Target(0)\n", 5}, {L"::DeSelect(0) (target)\n", 5},
+        {L"::TransferTo() - copying GPU to GPU (fromSurface=", 5}, {L"::Lock() - texOb=", 5}, {L" - ok, memPtr=", 5},
+        {L"::Unlock() - texOb=", 5}, {L" - ok\n", 5}, {L"::DisplayBuffer() - start\n", 3}, {L" - Present\n", 3},
+        {L"::DisplayBuffer() - finish\n", 3}, {L"::Destroy()\n", 5}, {L"::~DX9ResTextureGPU()\n", 5},
+        {L"::ReleaseExtraMemory() - start\n", 3}, {L"::ReleaseExtraMemory() - end\n", 3}, {L"::Shutdown() - start\n", 3},
+        {L"::Shutdown() - end\n", 3}, {L"::~RenderDX9 - started\n", 3}, {L"::~RenderDX9 - end\n", 3},
+        {L" - shutting down shared device\n", 3}, {L" - finished shutting down shared device\n", 3},
+        {L"- Creating shared device\n", 3}, {L"- Finished Creating shared device\n", 3}};
+    for (const auto& [text, level] : lines)
+        EXPECT_GE(log.Count(text, level), 1u) << std::string(text, text + std::wcslen(text));
 }
 
 TEST_F(RealDeviceTest, TheLastShutdownDestroysEveryObjectTheHostStillHolds)
