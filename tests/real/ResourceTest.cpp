@@ -8,9 +8,11 @@ using RealResourceTest = RealFixture;
 
 TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
 {
-    TextureSettings settings = TextureOf(rtTextureGPU, 16, 8, pfColor1, 16 * 4);
+    const Pixels image16x8 = Pattern(16, 8), white(16 * 8, 0xFFFFFFFF);
+    TextureSettings settings = TextureOf(rtTextureGPU, 16, 8, pfColor1, 16 * 4, image16x8.data());
     settings.flag = true;
     const auto texture = boost::dynamic_pointer_cast<IResTextureGPU>(render->CreateResourceGPU(settings));
+    EXPECT_EQ(ReadBack(texture, 16, 8), image16x8);
     EXPECT_TRUE(texture->GetType() == rtTextureGPU && texture->GetFlag() && texture->GetState() == rsReady);
     EXPECT_EQ(texture->DecrementCount(), 0u);
     EXPECT_EQ(texture->IncrementCount() + texture->IncrementCount() + texture->DecrementCount(), 1u + 2u + 1u);
@@ -40,9 +42,8 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     surface->GetDesc(&described);
     EXPECT_TRUE(described.Width == 16 && described.Height == 8 && described.Format == D3DFMT_A8R8G8B8);
     surface->Release();
-    const Pixels image16x8 = Pattern(16, 8);
-    EXPECT_TRUE(texture->SetTextureData(image16x8.data()));
-    EXPECT_EQ(ReadBack(texture, 16, 8), image16x8);
+    EXPECT_TRUE(texture->SetTextureData(white.data()));
+    EXPECT_EQ(ReadBack(texture, 16, 8), white);
 
     // A CPU copy takes the GPU texture's image; host flags and extras stay its own.
     const auto copy = boost::dynamic_pointer_cast<IResTextureCPU>(render->CreateResourceCPU(texture));
@@ -84,6 +85,7 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     EXPECT_TRUE(described.Width == 32 && described.Height == 4 && remade->GetState() == rsReady);
     EXPECT_EQ(render->LockResource(buffer).pitch, 8u) << "two values an element now";
     render->UnlockResource(buffer);
+    EXPECT_VELTRA_ERROR(render->DeSelectResource(buffer, 0), Veltra::ecBadState);  // not selected since remade
     EXPECT_TRUE(cpu->MatchesImage(TextureOf(rtTextureCPU, 8, 2).image));
 
     // A texture larger than Direct3D makes: one error record naming the call, and the exception.

@@ -18,6 +18,7 @@ const float Floats[16] = {-0.5f, -0.5f, 0, 0.5f, -0.5f, 0, 0.5f, 0.5f, 0, -0.5f,
 const uint32_t Indices[6] = {0, 2, 3, 0, 1, 2};
 const std::vector<uint8_t> Pixels(16 * 68, 0x5A);
 const std::string OutOfMemory = "VeltraException 1", DXError = "VeltraException 9";
+bool g_flushed = false;  // what the last frame's waiting Flush answered
 
 struct Step { std::string name, thrown, designed; size_t calls, cgCalls; };  // what it threw and may throw, calls by its end
 
@@ -96,7 +97,7 @@ void Frame(IRender& render, const std::function<void(const char*, const std::str
         render.DeSelectResource(target, 0);
         render.DisplayBuffer(target, 0);
         render.StampStereoSignature(target);
-        render.Flush(true);
+        g_flushed = render.Flush(true);
         render.TargetResource(target, 0);  // and destroyed while targeted
     });
     step("destroy", "", [&] {
@@ -207,6 +208,7 @@ TEST(FaultSweep, EachCallSiteFailingOnceEndsAsDesigned)
     const FrameRun plain = RunFrame("clean frame, plain device", true, window.Handle(), [] {});
     for (const FrameRun* run : {&clean, &plain})  // nothing to see
         Judge({"a clean frame", 0, 0, false, false, ""}, *run);
+    EXPECT_TRUE(g_flushed);
     std::vector<Site> sites;
     AddSites(sites, clean, clean.calls, false, false);
     AddSites(sites, clean, clean.cgCalls, true, false);
@@ -224,6 +226,7 @@ TEST(FaultSweep, EachCallSiteFailingOnceEndsAsDesigned)
     // A GPU that never finishes: Flush gives up after its 5 s, with one record.
     const auto hung = std::chrono::steady_clock::now();
     const FrameRun run = RunFrame("a GPU that never finishes", false, window.Handle(), [] { d3d9double::Fail("IDirect3DQuery9::GetData", S_FALSE); });
+    EXPECT_FALSE(g_flushed) << "Flush answers that the GPU did not finish";
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - hung).count(), 7.0);
     ASSERT_EQ(run.records.size(), 1u);
     EXPECT_NE(run.records[0].text.find(L"did not finish"), std::wstring::npos);
