@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cwchar>
 #include <thread>
 #include <iterator>
@@ -87,17 +86,17 @@ TEST_F(RealDeviceTest, QueriesAnswerTheSettingsTheAdapterAndTheObjectsMade)
     device->GetDirect3D(&direct3D);
     direct3D->GetAdapterIdentifier(D3DADAPTER_DEFAULT, 0, &adapter);
     direct3D->Release();
-    char version[64], description[65];
-    std::snprintf(version, sizeof version, "%d.%d.%d.%d", HIWORD(adapter.DriverVersion.HighPart),
-                  LOWORD(adapter.DriverVersion.HighPart), HIWORD(adapter.DriverVersion.LowPart),
-                  LOWORD(adapter.DriverVersion.LowPart));
-    std::snprintf(description, sizeof description, "%s", adapter.Description);
+    // The description cut to 64 characters, the driver version in four parts.
+    wchar_t expected[2][RenderInfoTextLength] = {};
+    _snwprintf(expected[0], RenderInfoTextLength - 1, L"%.64hs", adapter.Description);
+    const LARGE_INTEGER driver = adapter.DriverVersion;
+    _snwprintf(expected[1], RenderInfoTextLength - 1, L"%d.%d.%d.%d", HIWORD(driver.HighPart), LOWORD(driver.HighPart),
+               HIWORD(driver.LowPart), LOWORD(driver.LowPart));
     RenderInfo info;
     render->GetRenderInfo(&info);
-    const std::wstring texts[] = {info.name, info.reserved2, info.vendor, info.description, info.driverVersion};
-    EXPECT_EQ(texts[0] + L"|" + texts[1] + L"|" + texts[2], L"RenderDX9||NVidia") << "Wine's adapter is NVIDIA's";
-    EXPECT_EQ(texts[3], std::wstring(description, description + std::strlen(description)));
-    EXPECT_EQ(texts[4], std::wstring(version, version + std::strlen(version)));
+    EXPECT_EQ(std::wstring(info.name) + L"|" + info.reserved2 + L"|" + info.vendor, L"RenderDX9||NVidia")
+        << "Wine's adapter is NVIDIA's";
+    EXPECT_EQ(std::wstring(info.description) + L"|" + info.driverVersion, std::wstring(expected[0]) + L"|" + expected[1]);
     render->GetRenderInfo(nullptr);
     render->GetRenderSettings(nullptr);
     EXPECT_TRUE(render->QueryFlag() && render->CheckRender() && render->Flush(false));

@@ -25,23 +25,23 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     texture->GetSettings(kept);
     const ImageDescriptor& image = kept.image;
     EXPECT_TRUE(image.extra1 == 4 && image.extra2 == 5 && image.extra3 == 6 && !image.extraFlag && kept.flag);
-    ImageDescriptor other = image;
-    other.rowBytes = 4;
-    EXPECT_TRUE(texture->MatchesImage(other)) << "the row length is the host's data, not the texture";
-    for (int32_t ImageDescriptor::*field : {&ImageDescriptor::pixelWidth, &ImageDescriptor::pixelHeight}) {
-        other = image;
-        other.*field += 1;
-        EXPECT_FALSE(texture->MatchesImage(other));
-    }
-    other = image;
-    other.pixelFormat = pfColor0;
-    EXPECT_FALSE(texture->MatchesImage(other));
-    IDirect3DSurface9* surface = texture->GetDeviceInterface();
-    ASSERT_NE(surface, nullptr);
-    D3DSURFACE_DESC described = {};
-    surface->GetDesc(&described);
+    auto matches = [&](void (*change)(ImageDescriptor&)) {
+        ImageDescriptor other = image;
+        change(other);
+        return texture->MatchesImage(other);
+    };
+    EXPECT_TRUE(matches([](ImageDescriptor& other) { other.rowBytes = 4; })) << "the host's row length is not the texture's";
+    EXPECT_FALSE(matches([](ImageDescriptor& other) { other.pixelWidth += 1; }) ||
+                 matches([](ImageDescriptor& other) { other.pixelHeight += 1; }) ||
+                 matches([](ImageDescriptor& other) { other.pixelFormat = pfColor0; }));
+    auto surfaceOf = [](IResTextureGPU& gpu) {
+        D3DSURFACE_DESC described = {};
+        if (IDirect3DSurface9* surface = gpu.GetDeviceInterface())
+            surface->GetDesc(&described), surface->Release();
+        return described;
+    };
+    D3DSURFACE_DESC described = surfaceOf(*texture);
     EXPECT_TRUE(described.Width == 16 && described.Height == 8 && described.Format == D3DFMT_A8R8G8B8);
-    surface->Release();
     EXPECT_TRUE(texture->SetTextureData(white.data()));
     EXPECT_EQ(ReadBack(texture, 16, 8), white);
 
@@ -78,10 +78,7 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     buffer->SetSettings(render, BufferOf(bkTexCoordsSized, 2, 5));
     const boost::shared_ptr<IResTextureCPU> cpu = CreateCpuTexture(*render, 4, 4);
     cpu->SetSettings(render, TextureOf(rtTextureCPU, 8, 2));
-    surface = remade->GetDeviceInterface();
-    ASSERT_NE(surface, nullptr);
-    surface->GetDesc(&described);
-    surface->Release();
+    described = surfaceOf(*remade);
     EXPECT_TRUE(described.Width == 32 && described.Height == 4 && remade->GetState() == rsReady);
     EXPECT_EQ(render->LockResource(buffer).pitch, 8u) << "two values an element now";
     render->UnlockResource(buffer);

@@ -107,16 +107,15 @@ TEST_F(RealStateTest, AStateDifferingInOneFieldSendsThatField)
     for (size_t i = 0; i < std::size(rows); ++i) {
         const FieldRow& row = rows[i];
         SCOPED_TRACE(row.name);
-        const auto type = row.deviceState;
         auto held = [&] {
             DWORD value = 0;
-            row.sampler ? device->GetSamplerState(unit, D3DSAMPLERSTATETYPE(type), &value)
-                        : device->GetRenderState(D3DRENDERSTATETYPE(type), &value);
+            row.sampler ? device->GetSamplerState(unit, D3DSAMPLERSTATETYPE(row.deviceState), &value)
+                        : device->GetRenderState(D3DRENDERSTATETYPE(row.deviceState), &value);
             return value;
         };
         auto overwrite = [&](DWORD value) {
-            row.sampler ? device->SetSamplerState(unit, D3DSAMPLERSTATETYPE(type), value)
-                        : device->SetRenderState(D3DRENDERSTATETYPE(type), value);
+            row.sampler ? device->SetSamplerState(unit, D3DSAMPLERSTATETYPE(row.deviceState), value)
+                        : device->SetRenderState(D3DRENDERSTATETYPE(row.deviceState), value);
         };
         // The changed state as a host makes it: created so, or given its settings before its first selection.
         const boost::shared_ptr<IState> base = render->CreateState(*row.base);
@@ -155,28 +154,26 @@ TEST_F(RealStateTest, StatesDecideWhatTheSecondQuadLeaves)
     cullFront.cullFace = cfFront;
     wireframe.fillMode = fmWireframe;
     // The stencil: the first quad marks it (or not), the second passes only where it is 1.
-    StencilSettings noStencil, onlyMarked, otherReference, maskedReference, onPass, onFail, onDepthFail, throughWriteMask,
-        incremented, kept;
-    onlyMarked.enable = otherReference.enable = maskedReference.enable = true;
-    onlyMarked.referenceValue = 1;
-    otherReference.referenceValue = 2;
-    maskedReference.referenceValue = 3;
-    maskedReference.valueMask = 1;
-    for (StencilSettings* mark : {&onPass, &onFail, &onDepthFail, &throughWriteMask, &incremented, &kept}) {
-        mark->enable = true;
-        mark->stencilFunction = sfAlways;
-        mark->opOnDepthPass = soKeep;
-        mark->referenceValue = 1;
-    }
-    onPass.opOnDepthPass = soReplace;
-    onFail.stencilFunction = sfNever;
-    onFail.opOnFail = soReplace;
-    onDepthFail.opOnDepthFail = soReplace;
-    throughWriteMask.opOnDepthPass = soReplace;
-    throughWriteMask.referenceValue = 3;
-    throughWriteMask.writeMask = 1;
-    incremented.opOnDepthPass = soIncrementSaturate;
-    incremented.referenceValue = 5;
+    auto stencil = [](uint32_t function, uint32_t reference, uint32_t onFail, uint32_t onDepthFail, uint32_t onPass,
+                      uint32_t valueMask = 0xFFFF, uint32_t writeMask = 0xFFFF) {
+        StencilSettings settings;
+        settings.enable = true;
+        settings.stencilFunction = function;
+        settings.referenceValue = reference;
+        settings.opOnFail = onFail;
+        settings.opOnDepthFail = onDepthFail;
+        settings.opOnDepthPass = onPass;
+        settings.valueMask = valueMask;
+        settings.writeMask = writeMask;
+        return settings;
+    };
+    const StencilSettings noStencil, onlyMarked = stencil(sfEqual, 1, soKeep, soKeep, soKeep),
+        otherReference = stencil(sfEqual, 2, soKeep, soKeep, soKeep),
+        maskedReference = stencil(sfEqual, 3, soKeep, soKeep, soKeep, 1),
+        onPass = stencil(sfAlways, 1, soKeep, soKeep, soReplace), onFail = stencil(sfNever, 1, soReplace, soKeep, soKeep),
+        onDepthFail = stencil(sfAlways, 1, soKeep, soReplace, soKeep),
+        throughWriteMask = stencil(sfAlways, 3, soKeep, soKeep, soReplace, 0xFFFF, 1),
+        incremented = stencil(sfAlways, 5, soKeep, soKeep, soIncrementSaturate), kept = stencil(sfAlways, 1, soKeep, soKeep, soKeep);
     DepthSettings never, noDepth;
     never.depthTest = true;
     never.depthFunction = dfNever;
