@@ -1,5 +1,6 @@
 // What drawing leaves on the device: the host's indices on a 16-bit index device, and no
-// vertex declaration after one was refused.
+// vertex declaration after one was refused; and what a CPU texture Direct3D will not lock
+// or unlock tells the host.
 #include "RenderFixture.h"
 
 #include <algorithm>
@@ -66,4 +67,27 @@ TEST_F(DrawingTest, ARefusedVertexDeclarationLeavesNoneBoundAndIsAskedForAgain)
     render->DeSelectResource(normals, 0);
     render->DeSelectResource(positions, 0);
     EXPECT_TRUE(render->Shutdown());
+}
+
+TEST_F(DrawingTest, ACpuTextureDirect3DWillNotLockOrUnlockSaysSoInItsTrace)
+{
+    // Nothing mapped when the lock fails, one texture-trace record (level 5) with the result,
+    // no error record, and the texture ready again after the unlock.
+    const struct { const char* method; bool mapped; const wchar_t* record; } cases[] = {
+        {"IDirect3DTexture9::LockRect", false, L" - FAILED!!!!!!!!!!!, hr=8876086C\n"},
+        {"IDirect3DTexture9::UnlockRect", true, L" - FAILED!!!!!!, hr=8876086C\n"}};
+    boost::shared_ptr<IRender> render = Render();
+    const boost::shared_ptr<IResTextureCPU> texture = CreateCpuTexture(*render, 8, 8);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        log.Clear();
+        d3d9double::Fail(c.method, D3DERR_INVALIDCALL, 1);
+        EXPECT_EQ(render->LockResource(texture).bits != nullptr, c.mapped);
+        EXPECT_EQ(texture->GetState(), rsLocked);
+        render->UnlockResource(texture);
+        EXPECT_EQ(texture->GetState(), rsReady);
+        EXPECT_EQ(log.Count(L" - FAILED!!!", 5), 1u) << log.Dump();
+        EXPECT_EQ(log.Count(c.record, 5), 1u);
+    }
+    Finish(render);
 }
