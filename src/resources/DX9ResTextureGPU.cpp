@@ -6,9 +6,9 @@
 #include "RenderTargetChain.h"
 #include "TextureFormat.h"
 
-#include <algorithm>
-
 #include "../plugin/ModuleState.h"
+
+#include <algorithm>
 
 using namespace Veltra;
 using namespace VeltraRender;
