@@ -2,7 +2,8 @@
 // control API, instead of being written out: its severe records (module 293, level 0)
 // and what it writes whatever the levels say (every failed Direct3D call, an operation
 // without a device). Level 1 stays off: it also carries notes such as a surface that
-// its texture still references. The soak fails on any report.
+// its texture still references. The soak fails on any report but those of the Shutdowns
+// on another thread that it makes on purpose.
 #pragma once
 
 #include <mutex>

@@ -8,6 +8,7 @@
 
 #include <boost/pointer_cast.hpp>
 #include <cstring>
+#include <thread>
 
 using namespace VeltraRender;
 
@@ -340,7 +341,14 @@ SoakPhase SoakLifecycles(PluginHost& plugin, long lifecycles, Progress& progress
             }
             IDirect3D9* direct3D = nullptr;
             render->GetDevice()->GetDirect3D(&direct3D);
-            if (!render->Shutdown())
+            // Every other render is shut down on another thread, as a host's worker may;
+            // the next render, on this thread, starts on a new device all the same.
+            bool shutDown = false;
+            if (c % 2)
+                std::thread([&] { shutDown = render->Shutdown(); }).join();
+            else
+                shutDown = render->Shutdown();
+            if (!shutDown)
                 p.Fail(c, "Shutdown failed");
             const unsigned long left = direct3D ? direct3D->Release() : 1;
             if (left != 0)
