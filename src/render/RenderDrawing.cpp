@@ -141,16 +141,16 @@ void RenderDX9::DrawQuad()
 void RenderDX9::HintWhenTheQuadIsCulled()
 {
     const int RasterRow = 0;
-    if (_quadCullHintGiven || DeviceStates::Current(RasterRow, 0))
+    if (_quadCullHintGiven || !LogActive(LogWarning) || DeviceStates::Current(RasterRow, 0))
         return;
     DWORD cullMode = D3DCULL_NONE;
     if (DXFailed(cg_pd3dDevice->GetRenderState(D3DRS_CULLMODE, &cullMode), L"cg_pd3dDevice->GetRenderState(D3DRS_CULLMODE, &cullMode)") ||
         cullMode != D3DCULL_CCW)
         return;
-    LogAlways(LogWarning,
-              L"RenderDX9(%X)::DrawQuad() - no raster state selected: Direct3D culls counter-clockwise triangles, "
-              L"which hides the default quad; select a raster state with cfNone\n",
-              LogAddress(this));
+    LogIfActive(LogWarning,
+                L"RenderDX9(%X)::DrawQuad() - no raster state selected: Direct3D culls counter-clockwise triangles, "
+                L"which hides the default quad; select a raster state with cfNone\n",
+                LogAddress(this));
     _quadCullHintGiven = true;
 }
 

@@ -98,8 +98,8 @@ void DX9ResShaderGPU::CheckUniformName(uint32_t selector, const std::string& nam
     CGparameter parameter = cgGetNamedParameter(program, name.c_str());
     CgFailed(L"");
     if (!parameter)
-        LogAlways(LogWarning, L"DX9ResShaderGPU(%X) - the %s program has no uniform \"%s\": the value reaches nothing\n",
-                  LogAddress(this), programName, wideName.c_str());
+        LogIfActive(LogWarning, L"DX9ResShaderGPU(%X) - the %s program has no uniform \"%s\": the value reaches nothing\n",
+                    LogAddress(this), programName, wideName.c_str());
     else if (cgGetParameterResource(parameter) == CG_UNDEFINED)
         LogIfActive(LogTrace, L"DX9ResShaderGPU(%X) - the %s program never reads uniform \"%s\": the compiler removed it\n",
                     LogAddress(this), programName, wideName.c_str());
