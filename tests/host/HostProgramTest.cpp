@@ -1,7 +1,7 @@
 // veltra-host.exe end to end, run as a person or a script runs it: exit codes, the
 // messages on its output, the files it writes and their pixels.
 
-#include "ChildProcess.h"
+#include "common/ChildProcess.h"
 #include "PngFile.h"
 #include "WinePaths.h"
 
@@ -99,7 +99,7 @@ TEST(HostProgramTest, CommandLineAnswersAsDocumented)
         // The draw-heavy rows, small: both images the same, every quad drawn.
         {"bench --only draws --runs 3 --draws 50 -q --json bench-draws.json", 0,
          {"| draw-heavy: 50 draws of a 2 x 2 quad | 3 |", "200 pixels drawn; largest channel difference between the images 0"}, true},
-        {"validate " + TestData("..\\..\\tools\\veltra-host\\examples\\example.json"), 0, {"example.json: valid: 640 x 360"}, true},
+        {"validate " + TestData("..\\..\\tools\\veltra-host\\scene\\examples\\example.json"), 0, {"example.json: valid: 640 x 360"}, true},
         {"display --size 160x90 --frames 3", 0, {"presented 3 frames of 160 x 90", "frames per second after the first"}, true},
         // A short soak: every phase passes its bounds and the figures reach the JSON.
         {"soak --cycles 20 --lifecycles 2 -q --json soak-short.json", 0, {"| shaders | 20 |", "| only render (device) | 2 |", "passed; figures and samples:"}, true},

@@ -1,9 +1,9 @@
 // veltra-host: the reference host of the VeltraRenderDirectX plug-in. It drives the
-// plug-in only through IRender, as the editor does. Usage.cpp explains the commands.
-#include "Commands.h"
-#include "ErrorReport.h"
-#include "HostErrors.h"
-#include "HostPaths.h"
+// plug-in only through IRender, as the editor does. commands/Usage.cpp explains the commands.
+#include "commands/Commands.h"
+#include "common/ErrorReport.h"
+#include "common/HostErrors.h"
+#include "common/HostPaths.h"
 
 #include <VeltraRender/VeltraException.h>
 

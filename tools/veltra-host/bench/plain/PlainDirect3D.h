@@ -1,0 +1,31 @@
+// The benchmark's own Direct3D 9Ex device, made without the plug-in: d3d9.dll and
+// d3dx9_42.dll are loaded at run time, the device is created as the plug-in creates
+// its shared one (hardware vertex processing, multithreaded, on a hidden window).
+#pragma once
+
+#include "common/ComReference.h"
+
+#include <d3d9.h>
+
+#include <string>
+#include <vector>
+
+class PlainDirect3D {
+public:
+    // Throws HostFailure when Direct3D 9Ex or the device is not available.
+    PlainDirect3D();
+    ~PlainDirect3D();
+    PlainDirect3D(const PlainDirect3D&) = delete;
+    PlainDirect3D& operator=(const PlainDirect3D&) = delete;
+
+    IDirect3DDevice9Ex* Device() const { return _device.Get(); }
+    // Shader tokens from Direct3D assembly text, through D3DXAssembleShader.
+    std::vector<DWORD> Assemble(const std::string& assembly) const;
+
+private:
+    HMODULE _d3d9 = nullptr;
+    HMODULE _d3dx9 = nullptr;
+    HWND _window = nullptr;
+    ComReference<IDirect3D9Ex> _direct3D;
+    ComReference<IDirect3DDevice9Ex> _device;
+};
