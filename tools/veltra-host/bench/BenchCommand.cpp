@@ -134,7 +134,7 @@ void PrintOrders(const std::vector<BenchRow>& rows)
 // Where a frame's time goes, phase by phase, as the frame rows recorded it.
 void PrintPhases(const std::vector<BenchRow>& rows)
 {
-    std::printf("\nPhases, medians in ms; a frame's: upload / draws / read-back, which waits for the GPU:\n");
+    std::printf("\nPhases and checks; a frame's phases in ms (medians): upload / draws / read-back, which waits for the GPU:\n");
     for (const BenchRow& row : rows) {
         if (row.kind != "frame")
             continue;
@@ -152,15 +152,15 @@ void PrintPhases(const std::vector<BenchRow>& rows)
             std::printf("  %s: %d pixels drawn; largest channel difference between the images %d\n", row.label.c_str(),
                         row.details.value("coveredPixels", 0), row.details.value("largestChannelDifference", -1));
     }
-    for (const BenchRow& row : rows) {
-        if (row.kind != "read-back")
-            continue;
-        const double plugin = 1e3 * StatisticsOf(row.plugin).median, plain = 1e3 * StatisticsOf(row.plain).median;
-        const double pluginCopy = row.details.value("pluginLockAndCopyMilliseconds", 0.0);
-        const double plainCopy = row.details.value("plainLockAndCopyMilliseconds", 0.0);
-        std::printf("  %s, medians in ms (transfer / lock, copy and unlock): plug-in %.2f / %.2f, plain %.2f / %.2f\n",
-                    row.label.c_str(), plugin - pluginCopy, pluginCopy, plain - plainCopy, plainCopy);
-    }
+    for (const BenchRow& row : rows)
+        if (row.details.contains("plainCreateTextureMilliseconds"))
+            std::printf("  %s, medians in ms: plain Direct3D 9's whole upload %.2f, of which CreateTexture over the "
+                        "host's pixels %.2f\n",
+                        row.label.c_str(), 1e3 * StatisticsOf(row.plain).median,
+                        row.details.value("plainCreateTextureMilliseconds", 0.0));
+    for (const BenchRow& row : rows)
+        if (row.details.contains("checked"))
+            std::printf("  %s: %s\n", row.label.c_str(), row.details.value("checked", "").c_str());
 }
 
 nlohmann::json AsJson(const std::vector<BenchRow>& rows, const nlohmann::json& context, int runs)

@@ -6,11 +6,13 @@
 // DrawIndexedPrimitive per draw, one BeginScene for the frame. A second floor makes the
 // calls the plug-in makes for every draw (SetVertexDeclaration, BeginScene, EndScene
 // around each one): what the plug-in costs beyond its Direct3D calls. All wait for the
-// GPU at the end of the frame; the targets are read back outside the clock and compared.
+// GPU at the end of the frame. After every pair, outside the clock, each frame's target
+// is read back and checked: every quad's four pixels drawn, nothing else.
 #include "bench/Bench.h"
 
 #include "bench/plain/PlainDirect3D.h"
 #include "bench/plain/PlainTransfers.h"
+#include "common/RowCopy.h"
 #include "common/HostErrors.h"
 #include "common/Timing.h"
 #include "plugin/PluginHost.h"
@@ -21,7 +23,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 using namespace VeltraRender;
 
@@ -88,9 +89,8 @@ public:
         _render.TransferResource(_target, _readBack);
         const LockedMemory locked = _render.LockResource(_readBack);
         std::vector<uint32_t> pixels(size_t(TargetWidth) * TargetHeight);
-        for (int y = 0; locked.bits && y < TargetHeight; ++y)
-            std::memcpy(&pixels[size_t(y) * TargetWidth], static_cast<const uint8_t*>(locked.bits) + size_t(y) * locked.pitch,
-                        TargetWidth * 4);
+        if (locked.bits)
+            CopyRows(pixels.data(), TargetWidth * 4, locked.bits, locked.pitch, TargetWidth * 4, TargetHeight);
         _render.UnlockResource(_readBack);
         return pixels;
     }
@@ -110,36 +110,29 @@ public:
     PlainDraws(PlainDirect3D& direct3D, int shaderLevel, int draws) : _device(direct3D.Device())
     {
         CgCompiler cg(shaderLevel);
-        std::vector<DWORD> tokens = direct3D.Assemble(cg.CompileVertex(VertexSource).Assembly());
-        CheckPlain(_device->CreateVertexShader(tokens.data(), _vertexShader.Receive()), "CreateVertexShader");
-        tokens = direct3D.Assemble(cg.CompilePixel(PixelSource).Assembly());
-        CheckPlain(_device->CreatePixelShader(tokens.data(), _pixelShader.Receive()), "CreatePixelShader");
+        _vertexShader = direct3D.VertexShader(cg.CompileVertex(VertexSource));
+        _pixelShader = direct3D.PixelShader(cg.CompilePixel(PixelSource));
         const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
                                               D3DDECL_END()};
         CheckPlain(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
-        CheckPlain(_device->CreateIndexBuffer(sizeof QuadIndices, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT,
-                                              _indices.Receive(), nullptr),
-                   "CreateIndexBuffer");
-        Fill(_indices.Get(), QuadIndices, sizeof QuadIndices);
+        _indices = direct3D.IndexBuffer(QuadIndices, sizeof QuadIndices);
         for (int n = 0; n < draws; ++n) {
             const std::array<float, 12> corners = QuadCorners(n);
-            _positions.emplace_back();
-            CheckPlain(_device->CreateVertexBuffer(sizeof corners, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT,
-                                                   _positions.back().Receive(), nullptr),
-                       "CreateVertexBuffer");
-            Fill(_positions.back().Get(), corners.data(), sizeof corners);
+            _positions.push_back(direct3D.VertexBuffer(corners.data(), sizeof corners));
         }
-        _target = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, TargetWidth, TargetHeight, false));
+        for (ComReference<IDirect3DTexture9>& target : _targets)
+            target = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, TargetWidth, TargetHeight, false));
         _readBack = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, TargetWidth, TargetHeight, true));
         CheckPlain(_device->CreateQuery(D3DQUERYTYPE_EVENT, _finished.Receive()), "CreateQuery");
     }
 
     // `asThePlugin`: the declaration set and a scene begun and ended for every draw.
+    // Each kind of frame draws into a target of its own.
     double Frame(bool asThePlugin)
     {
         const double start = Now();
         ComReference<IDirect3DSurface9> surface;
-        CheckPlain(_target->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
+        CheckPlain(_targets[asThePlugin]->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
         _device->SetRenderTarget(0, surface.Get());
         _device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
         _device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
@@ -161,27 +154,18 @@ public:
         }
         if (!asThePlugin)
             _device->EndScene();
-        _finished->Issue(D3DISSUE_END);
-        while (_finished->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE)
-            SwitchToThread();
+        WaitForGpu(_finished.Get());
         return Now() - start;
     }
 
-    std::vector<uint32_t> Pixels()
+    std::vector<uint32_t> Pixels(bool asThePlugin)
     {
         std::vector<uint32_t> pixels(size_t(TargetWidth) * TargetHeight);
-        ReadRenderTarget(_device, _target.Get(), _readBack.Get(), pixels.data(), TargetWidth, TargetHeight);
+        ReadRenderTarget(_device, _targets[asThePlugin].Get(), _readBack.Get(), pixels.data(), TargetWidth, TargetHeight);
         return pixels;
     }
 
 private:
-    template <class Buffer> static void Fill(Buffer* buffer, const void* data, UINT bytes)
-    {
-        void* memory = nullptr;
-        CheckPlain(buffer->Lock(0, 0, &memory, 0), "Lock");
-        std::memcpy(memory, data, bytes);
-        buffer->Unlock();
-    }
 
     IDirect3DDevice9Ex* _device;
     ComReference<IDirect3DVertexShader9> _vertexShader;
@@ -189,11 +173,39 @@ private:
     ComReference<IDirect3DVertexDeclaration9> _declaration;
     ComReference<IDirect3DIndexBuffer9> _indices;
     std::vector<ComReference<IDirect3DVertexBuffer9>> _positions;
-    ComReference<IDirect3DTexture9> _target;
+    ComReference<IDirect3DTexture9> _targets[2];
     ComReference<IDirect3DTexture9> _readBack;
     ComReference<IDirect3DQuery9> _finished;
 };
 
+
+// What every frame's target holds: the colour of PixelSource on the four pixels of each
+// quad drawn, nothing elsewhere.
+std::vector<uint32_t> QuadsDrawn(int draws)
+{
+    const uint32_t colour = 0xFFFF8040;  // (1, 0.5, 0.25, 1) as A8R8G8B8
+    std::vector<uint32_t> pixels(size_t(TargetWidth) * TargetHeight, 0);
+    for (int n = 0; n < draws; ++n) {
+        const int slot = n % (QuadsPerRow * (TargetHeight / 2));
+        const int left = slot % QuadsPerRow * 2, top = slot / QuadsPerRow * 2;
+        for (int y = top; y < top + 2; ++y)
+            for (int x = left; x < left + 2; ++x)
+                pixels[size_t(y) * TargetWidth + x] = colour;
+    }
+    return pixels;
+}
+
+// Throws HostFailure when `pixels` are not the quads drawn; a channel may be one off
+// (0.5 of 255 rounds either way).
+void CheckQuads(int pair, const char* frame, const std::vector<uint32_t>& pixels, const std::vector<uint32_t>& expected)
+{
+    size_t wrong = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        wrong += LargestChannelDifference({pixels[i]}, {expected[i]}) > 1;
+    if (wrong)
+        throw HostFailure("bench: pair " + std::to_string(pair + 1) + ", draw-heavy, " + frame + ": " +
+                          std::to_string(wrong) + " pixels differ from the quads drawn");
+}
 
 BenchRow DrawRow(const BenchSettings& settings, const std::string& label, double goal)
 {
@@ -222,6 +234,8 @@ std::vector<BenchRow> MeasureDraws(const BenchSettings& settings)
         viaPlugin.Frame();  // first frames pay for first use
         plain.Frame(false);
         plain.Frame(true);
+        const std::vector<uint32_t> expected = QuadsDrawn(settings.draws);
+        int pair = 0;
         Interleaved(settings, row.label, [&](bool pluginFirst) {
             if (pluginFirst)
                 row.plugin.push_back(viaPlugin.Frame());
@@ -229,13 +243,19 @@ std::vector<BenchRow> MeasureDraws(const BenchSettings& settings)
             sameCalls.plain.push_back(plain.Frame(true));
             if (!pluginFirst)
                 row.plugin.push_back(viaPlugin.Frame());
+            CheckQuads(pair, "the plug-in", viaPlugin.Pixels(), expected);
+            CheckQuads(pair, "plain Direct3D 9", plain.Pixels(false), expected);
+            CheckQuads(pair, "plain Direct3D 9 making the plug-in's calls", plain.Pixels(true), expected);
+            ++pair;
         });
         sameCalls.plugin = row.plugin;
-        const std::vector<uint32_t> pluginPixels = viaPlugin.Pixels(), plainPixels = plain.Pixels();
+        const std::vector<uint32_t> pluginPixels = viaPlugin.Pixels(), plainPixels = plain.Pixels(false);
         const size_t covered = plainPixels.size() - size_t(std::count(plainPixels.begin(), plainPixels.end(), 0u));
         row.details = {{"draws", settings.draws},
                        {"largestChannelDifference", LargestChannelDifference(pluginPixels, plainPixels)},
-                       {"coveredPixels", covered}};
+                       {"coveredPixels", covered},
+                       {"checked", "pixels checked after each of " + std::to_string(pair) +
+                                       " pairs, on all three frames: the four pixels of every quad drawn, nothing else"}};
     }
     plugin.Stop();
     return {row, sameCalls};

@@ -1,18 +1,22 @@
 // Upload and read-back of a 1920 x 1080 image through the plug-in, against the same
-// transfers as plain Direct3D 9Ex calls on the benchmark's own device (PlainTransfers.h),
-// with memcpy of the same bytes beside them. Both read-backs are checked against the
-// uploaded image after the samples.
+// work as plain Direct3D 9Ex calls on the benchmark's own device (TransferSide.h). An
+// upload is timed until a draw that samples the texture has finished, as a host's
+// frame uses what it uploads; a read-back starts from a target that a draw has just
+// rendered. After every pair both sides' pixels are checked against the image that the
+// pair uploaded: the probe drawn from the texture, and the whole frame read back. So
+// neither side's figure can come from work that never reached the GPU. Beside them:
+// memcpy of the same bytes, and plain Direct3D 9 uploading through one system-memory
+// texture kept for every upload, timed and checked the same way.
 #include "bench/Bench.h"
 
+#include "bench/PluginTransferSide.h"
 #include "bench/plain/PlainDirect3D.h"
-#include "bench/plain/PlainTransfers.h"
-#include "common/ComReference.h"
+#include "bench/plain/PlainTransferSide.h"
 #include "common/HostErrors.h"
 #include "common/Statistics.h"
 #include "common/Timing.h"
 #include "plugin/PluginHost.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +25,7 @@ using namespace VeltraRender;
 namespace {
 
 const int Width = 1920, Height = 1080;
+const int ProbeWidth = Width / ProbeBlock, ProbeHeight = Height / ProbeBlock;
 
 template <class Work> double Timed(Work work)
 {
@@ -41,96 +46,106 @@ BenchRow TransferRow(const std::string& kind, const std::string& label, RatioKin
     return row;
 }
 
+size_t Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += a[i] != b[i];
+    return count + (a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+}
+
+// Throws HostFailure when `side`'s probe does not show `image`, or when `frame` (what
+// its read-back copied, if given) is not `image`.
+void Check(int pair, const char* side, TransferSide& transfers, const std::vector<uint32_t>& image,
+           const std::vector<uint32_t>* frame)
+{
+    std::vector<uint32_t> probe(size_t(ProbeWidth) * ProbeHeight);
+    transfers.ReadBack(TransferTarget::Probe, probe.data());
+    const std::string where = "bench: pair " + std::to_string(pair + 1) + ", " + side + ": ";
+    if (const size_t wrong = Differing(probe, ProbeOf(image, Width, Height)))
+        throw HostFailure(where + std::to_string(wrong) + " of " + std::to_string(probe.size()) +
+                          " pixels of the probe drawn from the uploaded texture differ from the image uploaded");
+    if (frame && Differing(*frame, image))
+        throw HostFailure(where + std::to_string(Differing(*frame, image)) +
+                          " pixels of the frame read back differ from the image drawn into it");
+}
+
 } // namespace
 
 std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
 {
-    BenchRow upload = TransferRow("upload", "upload 1920 x 1080", RatioKind::Rate);
-    BenchRow readBack = TransferRow("read-back", "read-back 1920 x 1080", RatioKind::Rate);
+    BenchRow upload = TransferRow("upload", "upload 1920 x 1080 and a draw sampling it", RatioKind::Rate);
+    BenchRow readBack = TransferRow("read-back", "read-back 1920 x 1080 of a frame just drawn", RatioKind::Rate);
     BenchRow memoryCopy = TransferRow("memcpy", "memcpy of the same bytes", RatioKind::None);
-    // Not the plug-in's method: an upload without a texture made per upload, and the
-    // read-back after it, which makes sure the pixels arrived.
-    BenchRow stagedRoundTrip = TransferRow("round-trip-staged", "upload + read-back, plain Direct3D 9 through one "
-                                           "reused system-memory texture", RatioKind::None);
+    // Not the plug-in's method: an upload without a texture made per upload.
+    BenchRow keptUpload = TransferRow("upload-kept", "upload and a draw sampling it, plain Direct3D 9 through one "
+                                      "kept system-memory texture", RatioKind::None);
 
-    const size_t row = size_t(Width) * 4;
-    std::vector<uint8_t> image(row * Height), copy(image.size());
-    for (size_t i = 0; i < image.size(); ++i)
-        image[i] = static_cast<uint8_t>(i * 31);
+    // Images 0 and 1 alternate from pair to pair; the kept texture uploads image 2. An
+    // upload that did not arrive leaves an image that the check does not expect.
+    const std::vector<uint32_t> images[3] = {BlockImage(Width, Height, 0), BlockImage(Width, Height, 1),
+                                             BlockImage(Width, Height, 2)};
+    std::vector<uint32_t> pluginFrame(images[0].size()), plainFrame(images[0].size()), scratch(images[0].size());
 
     PluginHost plugin;
     IRender& render = plugin.Start(nullptr, Width, Height);
     PlainDirect3D direct3D;
-    IDirect3DDevice9Ex* device = direct3D.Device();
+    int pairs = 0;
     {
-        boost::shared_ptr<IResourceGPU> gpu = render.CreateResourceGPU(ImageSettings(rtTextureGPU, Width, Height));
-        boost::shared_ptr<IResourceCPU> cpu = render.CreateResourceCPU(ImageSettings(rtTextureCPU, Width, Height));
-        ComReference<IDirect3DTexture9> plainTarget(CreatePlainTexture(device, Width, Height, false));
-        ComReference<IDirect3DTexture9> plainReadBackTexture(CreatePlainTexture(device, Width, Height, true));
-        ComReference<IDirect3DTexture9> staging(CreatePlainTexture(device, Width, Height, true));
-
-        const auto pluginUpload = [&] { render.SetResourceData(image.data(), gpu); };
-        const auto plainUpload = [&] { UploadOverHostMemory(device, image.data(), Width, Height, plainTarget.Get()); };
-        // The read-backs record their second half, from the lock to the unlock, apart.
-        std::vector<double> pluginLockAndCopy, plainLockAndCopy;
-        const auto pluginReadBack = [&] {
-            render.TransferResource(gpu, cpu);
-            const double start = Now();
-            const LockedMemory locked = render.LockResource(cpu);
-            for (int y = 0; y < Height && locked.bits; ++y)
-                std::memcpy(&copy[y * row], static_cast<const uint8_t*>(locked.bits) + size_t(y) * locked.pitch, row);
-            render.UnlockResource(cpu);
-            pluginLockAndCopy.push_back(Now() - start);
+        PluginTransferSide viaPlugin(render, Width, Height);
+        PlainTransferSide plain(direct3D, render.GetShaderLevel(), Width, Height);
+        const auto uploadAndDraw = [](TransferSide& side, const std::vector<uint32_t>& image) {
+            return Timed([&] {
+                side.Upload(image.data());
+                side.Draw(TransferTarget::Probe);
+            });
         };
-        const auto stagedUpload = [&] {
-            UploadThroughStaging(device, image.data(), Width, Height, staging.Get(), plainTarget.Get());
+        const auto drawAndReadBack = [](TransferSide& side, std::vector<uint32_t>& frame) {
+            side.Draw(TransferTarget::Frame);
+            return Timed([&] { side.ReadBack(TransferTarget::Frame, frame.data()); });
         };
-        const auto plainReadBack = [&] {
-            plainLockAndCopy.push_back(0);
-            ReadRenderTarget(device, plainTarget.Get(), plainReadBackTexture.Get(), copy.data(), Width, Height,
-                             &plainLockAndCopy.back());
+        const auto keptUploadAndDraw = [&] {
+            return Timed([&] {
+                plain.UploadThroughKeptTexture(images[2].data());
+                plain.Draw(TransferTarget::Probe);
+            });
         };
-        // Warm-up: first uploads and read-backs make the driver's own buffers.
+        // Warm-up: first uploads, draws and read-backs make the driver's own buffers.
         for (int i = 0; i < 2; ++i) {
-            pluginUpload();
-            plainUpload();
-            pluginReadBack();
-            plainReadBack();
-        }
-        pluginLockAndCopy.clear();
-        plainLockAndCopy.clear();
-        Interleaved(settings, "transfers", [&](bool pluginFirst) {
-            if (pluginFirst) {
-                upload.plugin.push_back(Timed(pluginUpload));
-                upload.plain.push_back(Timed(plainUpload));
-                readBack.plugin.push_back(Timed(pluginReadBack));
-                readBack.plain.push_back(Timed(plainReadBack));
-            } else {
-                upload.plain.push_back(Timed(plainUpload));
-                upload.plugin.push_back(Timed(pluginUpload));
-                readBack.plain.push_back(Timed(plainReadBack));
-                readBack.plugin.push_back(Timed(pluginReadBack));
+            for (TransferSide* side : {static_cast<TransferSide*>(&viaPlugin), static_cast<TransferSide*>(&plain)}) {
+                uploadAndDraw(*side, images[i]);
+                drawAndReadBack(*side, scratch);
             }
-            memoryCopy.plugin.push_back(Timed([&] { std::memcpy(copy.data(), image.data(), image.size()); }));
-            stagedRoundTrip.plugin.push_back(Timed([&] { stagedUpload(); plainReadBack(); }));
+            keptUploadAndDraw();
+        }
+        plain.CreationSeconds().clear();
+        Interleaved(settings, "transfers", [&](bool pluginFirst) {
+            const std::vector<uint32_t>& image = images[pairs % 2];
+            if (pluginFirst) {
+                upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
+                upload.plain.push_back(uploadAndDraw(plain, image));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame));
+                readBack.plain.push_back(drawAndReadBack(plain, plainFrame));
+            } else {
+                upload.plain.push_back(uploadAndDraw(plain, image));
+                upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
+                readBack.plain.push_back(drawAndReadBack(plain, plainFrame));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame));
+            }
+            Check(pairs, "the plug-in", viaPlugin, image, &pluginFrame);
+            Check(pairs, "plain Direct3D 9", plain, image, &plainFrame);
+            memoryCopy.plugin.push_back(Timed([&] { std::memcpy(scratch.data(), image.data(), image.size() * 4); }));
+            keptUpload.plugin.push_back(keptUploadAndDraw());
+            Check(pairs, "plain Direct3D 9 through the kept texture", plain, images[2], nullptr);
+            ++pairs;
         });
-
-        readBack.details["pluginLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(pluginLockAndCopy).median;
-        readBack.details["plainLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(plainLockAndCopy).median;
-        const auto readsBackTheImage = [&](const auto& read) {
-            std::fill(copy.begin(), copy.end(), 0);
-            read();
-            return copy == image;
-        };
-        if (!readsBackTheImage(pluginReadBack) || !readsBackTheImage(plainReadBack))
-            throw HostFailure("bench: the image read back differs from the one uploaded");
-        std::vector<uint8_t> inverted(image.size());
-        std::transform(image.begin(), image.end(), inverted.begin(), [](uint8_t byte) { return uint8_t(~byte); });
-        UploadThroughStaging(device, inverted.data(), Width, Height, staging.Get(), plainTarget.Get());
-        plainReadBack();
-        if (copy != inverted)
-            throw HostFailure("bench: the image read back after the staged upload differs from the one uploaded");
+        upload.details["plainCreateTextureMilliseconds"] = 1e3 * StatisticsOf(plain.CreationSeconds()).median;
     }
     plugin.Stop();
-    return {upload, readBack, memoryCopy, stagedRoundTrip};
+    const std::string checked = "pixels checked after each of " + std::to_string(pairs) +
+                                " pairs, on both sides: the " + std::to_string(ProbeWidth) + " x " +
+                                std::to_string(ProbeHeight) + " probe drawn from the uploaded texture and the whole "
+                                "frame read back, against the image uploaded";
+    upload.details["checked"] = readBack.details["checked"] = checked;
+    return {upload, readBack, memoryCopy, keptUpload};
 }

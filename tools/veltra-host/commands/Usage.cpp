@@ -86,16 +86,19 @@ Measures the plug-in against the same work done with plain Direct3D 9 calls on t
 benchmark's own device, in interleaved pairs:
   frame       a frame of the built-in scene (upload, every pass, read back) at
               1920 x 1080 and 3840 x 2160, through PluginCompositor and PlainCompositor
-  upload      SetResourceData of a 1920 x 1080 image, against a 9Ex texture over the
-              host's memory + UpdateSurface
-  read-back   TransferResource + LockResource + copy, against GetRenderTargetData +
-              LockRect + copy
+  upload      SetResourceData of a 1920 x 1080 image and a draw that samples it,
+              against a 9Ex texture over the host's memory + UpdateSurface and the
+              same draw
+  read-back   TransferResource + LockResource + copy of a frame just drawn, against
+              GetRenderTargetData + LockRect + the same copy
   draw-heavy  N draws of a 2 x 2 quad a frame, each SelectResource (positions,
               indices) + Draw + DeSelectResource x2, against SetStreamSource +
               SetIndices + DrawIndexedPrimitive with the declaration made once
-with memcpy of the same bytes beside the transfers, and the plug-in's own CPU time
-per draw on a Direct3D that does nothing. Every figure is min / median / max of its
-samples; every ratio is taken per pair and given with its spread.
+with memcpy of the same bytes and an upload through one kept system-memory texture
+beside the transfers, and the plug-in's own CPU time per draw on a Direct3D that does
+nothing. After every pair both sides' pixels are checked (exit 1 when they are wrong).
+Every figure is min / median / max of its samples; every ratio is taken per pair and
+given with its spread.
 
   --runs N        samples of each figure, at least 3 (default 15)
   --draws N       draws a frame of the draw-heavy row, 1 to 100000 (default 2000)

@@ -1,6 +1,7 @@
 #include "plugin/PluginCompositor.h"
 
 #include "common/HostErrors.h"
+#include "common/RowCopy.h"
 #include "plugin/PluginHost.h"
 #include "scene/BlendTable.h"
 
@@ -144,9 +145,8 @@ Image PluginCompositor::ReadFrame()
         _render.UnlockResource(_readBack);
         throw HostFailure("the frame could not be read back: LockResource mapped nothing");
     }
-    for (int y = 0; y < _plan.height; ++y)
-        std::memcpy(&image.At(0, y), static_cast<const uint8_t*>(locked.bits) + size_t(y) * locked.pitch,
-                    size_t(_plan.width) * 4);
+    const size_t row = size_t(_plan.width) * 4;
+    CopyRows(image.pixels.data(), row, locked.bits, locked.pitch, row, size_t(_plan.height));
     _render.UnlockResource(_readBack);
     return image;
 }

@@ -5,7 +5,6 @@
 #include "scene/BlendTable.h"
 
 #include <cstring>
-#include <type_traits>
 
 namespace {
 
@@ -29,7 +28,7 @@ D3DBLEND Direct3DFactor(uint32_t factor)
 } // namespace
 
 PlainCompositor::PlainCompositor(PlainDirect3D& direct3D, const FramePlan& plan)
-    : _direct3D(direct3D), _device(direct3D.Device()), _plan(plan)
+    : _device(direct3D.Device()), _plan(plan)
 {
     for (const PlanTexture& source : plan.textures) {
         _sources.push_back(Texture(source.image.width, source.image.height));
@@ -40,20 +39,16 @@ PlainCompositor::PlainCompositor(PlainDirect3D& direct3D, const FramePlan& plan)
     _frame = Texture(plan.width, plan.height);
     _readBack = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, plan.width, plan.height, true));
 
-    std::vector<DWORD> tokens = direct3D.Assemble(plan.vertex.Assembly());
-    CheckPlain(_device->CreateVertexShader(tokens.data(), _vertexShader.Receive()), "CreateVertexShader");
-    for (const PlanProgram& program : plan.programs) {
-        tokens = direct3D.Assemble(program.pixel.Assembly());
-        _pixelShaders.emplace_back();
-        CheckPlain(_device->CreatePixelShader(tokens.data(), _pixelShaders.back().Receive()), "CreatePixelShader");
-    }
+    _vertexShader = direct3D.VertexShader(plan.vertex);
+    for (const PlanProgram& program : plan.programs)
+        _pixelShaders.push_back(direct3D.PixelShader(program.pixel));
 
     for (const Pass& pass : plan.passes) {
         const std::array<float, 12> corners = ClipSpaceCorners(pass.rect, pass.targetWidth, pass.targetHeight);
-        _positions.push_back(Filled<IDirect3DVertexBuffer9>(corners.data(), sizeof corners));
+        _positions.push_back(direct3D.VertexBuffer(corners.data(), sizeof corners));
     }
-    _texCoords = Filled<IDirect3DVertexBuffer9>(CornerTexCoords, sizeof CornerTexCoords);
-    _indices = Filled<IDirect3DIndexBuffer9>(CornerIndices, sizeof CornerIndices);
+    _texCoords = direct3D.VertexBuffer(CornerTexCoords, sizeof CornerTexCoords);
+    _indices = direct3D.IndexBuffer(CornerIndices, sizeof CornerIndices);
     const D3DVERTEXELEMENT9 elements[] = {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
@@ -69,23 +64,6 @@ ComReference<IDirect3DTexture9> PlainCompositor::Texture(int width, int height)
 void PlainCompositor::Upload(const Image& image, IDirect3DTexture9* texture)
 {
     UploadOverHostMemory(_device, image.pixels.data(), image.width, image.height, texture);
-}
-
-template <class Buffer> ComReference<Buffer> PlainCompositor::Filled(const void* data, UINT bytes)
-{
-    ComReference<Buffer> buffer;
-    if constexpr (std::is_same_v<Buffer, IDirect3DIndexBuffer9>)
-        CheckPlain(_device->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, buffer.Receive(),
-                                         nullptr),
-              "CreateIndexBuffer");
-    else
-        CheckPlain(_device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, buffer.Receive(), nullptr),
-              "CreateVertexBuffer");
-    void* memory = nullptr;
-    CheckPlain(buffer->Lock(0, 0, &memory, 0), "Lock");
-    std::memcpy(memory, data, bytes);
-    buffer->Unlock();
-    return buffer;
 }
 
 IDirect3DTexture9* PlainCompositor::TextureOf(const TextureRef& texture) const

@@ -21,10 +21,8 @@ private:
     ComReference<IDirect3DTexture9> Texture(int width, int height);
     void Upload(const Image& image, IDirect3DTexture9* texture);
     IDirect3DTexture9* TextureOf(const TextureRef& texture) const;
-    template <class Buffer> ComReference<Buffer> Filled(const void* data, UINT bytes);
     void SetBlend(BlendMode mode);
 
-    PlainDirect3D& _direct3D;
     IDirect3DDevice9Ex* _device;
     const FramePlan& _plan;
     std::vector<ComReference<IDirect3DTexture9>> _sources;

@@ -1,5 +1,6 @@
 #include "bench/plain/PlainDirect3D.h"
 
+#include "bench/plain/PlainTransfers.h"
 #include "common/HostErrors.h"
 
 #include <d3dx9shader.h>
@@ -10,6 +11,14 @@ namespace {
 
 typedef HRESULT(WINAPI* Create9ExFunction)(UINT, IDirect3D9Ex**);
 typedef decltype(&D3DXAssembleShader) AssembleFunction;
+
+template <class Buffer> void Fill(Buffer* buffer, const void* data, UINT bytes)
+{
+    void* memory = nullptr;
+    CheckPlain(buffer->Lock(0, 0, &memory, 0), "Lock");
+    std::memcpy(memory, data, bytes);
+    buffer->Unlock();
+}
 
 template <class Function> Function Resolve(HMODULE module, const char* name)
 {
@@ -69,4 +78,39 @@ std::vector<DWORD> PlainDirect3D::Assemble(const std::string& assembly) const
     std::vector<DWORD> words(tokens->GetBufferSize() / sizeof(DWORD));
     std::memcpy(words.data(), tokens->GetBufferPointer(), words.size() * sizeof(DWORD));
     return words;
+}
+
+ComReference<IDirect3DVertexShader9> PlainDirect3D::VertexShader(const CgProgram& program) const
+{
+    const std::vector<DWORD> tokens = Assemble(program.Assembly());
+    ComReference<IDirect3DVertexShader9> shader;
+    CheckPlain(_device->CreateVertexShader(tokens.data(), shader.Receive()), "CreateVertexShader");
+    return shader;
+}
+
+ComReference<IDirect3DPixelShader9> PlainDirect3D::PixelShader(const CgProgram& program) const
+{
+    const std::vector<DWORD> tokens = Assemble(program.Assembly());
+    ComReference<IDirect3DPixelShader9> shader;
+    CheckPlain(_device->CreatePixelShader(tokens.data(), shader.Receive()), "CreatePixelShader");
+    return shader;
+}
+
+ComReference<IDirect3DVertexBuffer9> PlainDirect3D::VertexBuffer(const void* data, UINT bytes) const
+{
+    ComReference<IDirect3DVertexBuffer9> buffer;
+    CheckPlain(_device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, buffer.Receive(), nullptr),
+               "CreateVertexBuffer");
+    Fill(buffer.Get(), data, bytes);
+    return buffer;
+}
+
+ComReference<IDirect3DIndexBuffer9> PlainDirect3D::IndexBuffer(const void* data, UINT bytes) const
+{
+    ComReference<IDirect3DIndexBuffer9> buffer;
+    CheckPlain(_device->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX32, D3DPOOL_DEFAULT, buffer.Receive(),
+                                          nullptr),
+               "CreateIndexBuffer");
+    Fill(buffer.Get(), data, bytes);
+    return buffer;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/ComReference.h"
+#include "scene/CgCompiler.h"
 
 #include <d3d9.h>
 
@@ -21,6 +22,12 @@ public:
     IDirect3DDevice9Ex* Device() const { return _device.Get(); }
     // Shader tokens from Direct3D assembly text, through D3DXAssembleShader.
     std::vector<DWORD> Assemble(const std::string& assembly) const;
+    // Shaders from programs the host's Cg compiled (their Direct3D assembly).
+    ComReference<IDirect3DVertexShader9> VertexShader(const CgProgram& program) const;
+    ComReference<IDirect3DPixelShader9> PixelShader(const CgProgram& program) const;
+    // Write-only buffers in the default pool holding `bytes` of `data`; indices are 32-bit.
+    ComReference<IDirect3DVertexBuffer9> VertexBuffer(const void* data, UINT bytes) const;
+    ComReference<IDirect3DIndexBuffer9> IndexBuffer(const void* data, UINT bytes) const;
 
 private:
     HMODULE _d3d9 = nullptr;

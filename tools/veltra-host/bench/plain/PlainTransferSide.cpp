@@ -1,0 +1,82 @@
+#include "bench/plain/PlainTransferSide.h"
+
+#include "bench/plain/PlainTransfers.h"
+#include "scene/CgCompiler.h"
+#include "scene/EffectLibrary.h"
+#include "scene/FramePlan.h"
+
+PlainTransferSide::PlainTransferSide(PlainDirect3D& direct3D, int shaderLevel, int width, int height)
+    : _direct3D(direct3D), _device(direct3D.Device()), _width(width), _height(height)
+{
+    _texture = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, false));
+    _kept = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, true));
+    _probe = MakeTarget(width / ProbeBlock, height / ProbeBlock);
+    _frame = MakeTarget(width, height);
+    CgCompiler cg(shaderLevel);
+    _vertexShader = direct3D.VertexShader(cg.CompileVertex(PassVertexProgram));
+    _pixelShader = direct3D.PixelShader(cg.CompilePixel(TransferPixelProgram));
+    _texCoords = direct3D.VertexBuffer(CornerTexCoords, sizeof CornerTexCoords);
+    _indices = direct3D.IndexBuffer(CornerIndices, sizeof CornerIndices);
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+        D3DDECL_END()};
+    CheckPlain(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
+    CheckPlain(_device->CreateQuery(D3DQUERYTYPE_EVENT, _finished.Receive()), "CreateQuery");
+}
+
+PlainTransferSide::Target PlainTransferSide::MakeTarget(int width, int height)
+{
+    Target target;
+    target.width = width;
+    target.height = height;
+    target.texture = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, false));
+    target.readBack = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, true));
+    const std::array<float, 12> corners = ClipSpaceCorners({0, 0, width, height}, width, height);
+    target.positions = _direct3D.VertexBuffer(corners.data(), sizeof corners);
+    return target;
+}
+
+void PlainTransferSide::Upload(const void* pixels)
+{
+    _creations.push_back(0);
+    UploadOverHostMemory(_device, pixels, _width, _height, _texture.Get(), &_creations.back());
+}
+
+void PlainTransferSide::UploadThroughKeptTexture(const void* pixels)
+{
+    UploadThroughStaging(_device, pixels, _width, _height, _kept.Get(), _texture.Get());
+}
+
+void PlainTransferSide::Draw(TransferTarget which)
+{
+    const Target& target = Of(which);
+    ComReference<IDirect3DSurface9> surface;
+    CheckPlain(target.texture->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
+    CheckPlain(_device->SetRenderTarget(0, surface.Get()), "SetRenderTarget");
+    _device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    _device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    _device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    _device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    _device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    _device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    _device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    _device->SetVertexDeclaration(_declaration.Get());
+    _device->SetVertexShader(_vertexShader.Get());
+    _device->SetPixelShader(_pixelShader.Get());
+    _device->SetTexture(0, _texture.Get());
+    _device->SetStreamSource(0, target.positions.Get(), 0, 3 * sizeof(float));
+    _device->SetStreamSource(1, _texCoords.Get(), 0, 2 * sizeof(float));
+    _device->SetIndices(_indices.Get());
+    CheckPlain(_device->BeginScene(), "BeginScene");
+    _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
+    _device->EndScene();
+    _device->SetTexture(0, nullptr);
+    WaitForGpu(_finished.Get());
+}
+
+void PlainTransferSide::ReadBack(TransferTarget which, void* pixels)
+{
+    const Target& target = Of(which);
+    ReadRenderTarget(_device, target.texture.Get(), target.readBack.Get(), pixels, target.width, target.height);
+}
