@@ -3,7 +3,9 @@
 #include "common/HostErrors.h"
 #include "scene/Image.h"
 
+#include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <set>
 
 namespace {
@@ -13,13 +15,43 @@ public:
     explicit ArgumentReader(const std::vector<std::string>& arguments) : _arguments(arguments) {}
 
     bool More() const { return _next < _arguments.size(); }
-    const std::string& Next() { return _arguments[_next++]; }
 
+    // The next argument; of "--name=value", the name, with the value kept for ValueOf.
+    std::string Next()
+    {
+        CheckValueTaken();
+        const std::string& argument = _arguments[_next++];
+        const size_t equals = argument.find('=');
+        if (argument.compare(0, 2, "--") != 0 || equals == std::string::npos)
+            return argument;
+        _attached = argument.substr(equals + 1);
+        _attachedTo = argument.substr(0, equals);
+        return _attachedTo;
+    }
+
+    // The option's value: attached with "=", or the next argument, which may not look
+    // like an option itself ("-o -q" is a missing value, not a file named "-q").
     std::string ValueOf(const std::string& option)
     {
+        if (_attached) {
+            const std::string value = *_attached;
+            _attached.reset();
+            return value;
+        }
         if (!More())
             throw UsageError(option + " needs a value");
-        return Next();
+        const std::string& value = _arguments[_next];
+        if (value.size() > 1 && value[0] == '-')
+            throw UsageError(option + " needs a value, not the option \"" + value + "\"");
+        ++_next;
+        return value;
+    }
+
+    // An option that takes no value was given one with "=".
+    void CheckValueTaken() const
+    {
+        if (_attached)
+            throw UsageError(_attachedTo + " takes no value, not \"" + *_attached + "\"");
     }
 
     long Count(const std::string& option, long low, long high)
@@ -52,7 +84,21 @@ public:
 private:
     const std::vector<std::string>& _arguments;
     size_t _next = 0;
+    std::optional<std::string> _attached;  // the value of "--name=value", until taken
+    std::string _attachedTo;
 };
+
+// Frames are written as PNG: a name that promises another format is a mistake.
+std::string PngName(const std::string& option, const std::string& name)
+{
+    const size_t dot = name.find_last_of('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".png" || name.find_last_of("\\/") + 1 == dot)
+        throw UsageError(option + " \"" + name + "\": veltra-host writes PNG images; give a name that ends in .png");
+    return name;
+}
 
 void ReadSize(const std::string& text, Options& options)
 {
@@ -103,7 +149,7 @@ bool ReadOption(const std::string& command, const std::string& argument, Argumen
     if (drawsScene && ReadSceneOption(command, argument, reader, options))
         return true;
     if (command == "render" && (argument == "-o" || argument == "--output"))
-        options.output = reader.ValueOf(argument);
+        options.output = PngName(argument, reader.ValueOf(argument));
     else if (command == "render" && (argument == "-y" || argument == "--overwrite"))
         options.overwrite = true;
     else if ((command == "render" || command == "soak" || command == "bench") && (argument == "-q" || argument == "--quiet"))
@@ -176,6 +222,7 @@ Options Parse(const std::vector<std::string>& arguments, std::string& command)
         else
             throw UsageError("unexpected argument \"" + argument + "\" for " + options.command);
     }
+    reader.CheckValueTaken();
     if (options.help || options.version)
         return options;
     if (options.command.empty())

@@ -2,6 +2,7 @@
 // `--version`: the versions of the host and of the plug-in.
 #include "commands/Commands.h"
 #include "common/HostErrors.h"
+#include "common/MachineContext.h"
 #include "common/Version.h"
 #include "plugin/PluginHost.h"
 
@@ -45,6 +46,14 @@ int RunInfo(const Options&)
     std::printf("version:        %s\n", VersionOf(plugin.LibraryPath()).c_str());
     std::printf("render:         %s\n", TextOf(info.name).c_str());
     std::printf("adapter:        %s\n", TextOf(info.description).c_str());
+    const nlohmann::json machine = MachineContext();
+    if (machine.contains("wine")) {
+        const std::string renderer = machine.value("glRenderer", "an unknown OpenGL");
+        const bool software = renderer.find("llvmpipe") != std::string::npos || renderer.find("softpipe") != std::string::npos;
+        std::printf("                (the card Wine %s reports in its stead: Direct3D draws through OpenGL on %s%s)\n",
+                    machine.value("wine", "").c_str(), renderer.c_str(),
+                    software ? ", Mesa's renderer on the processor, no GPU" : "");
+    }
     std::printf("vendor:         %s\n", TextOf(info.vendor).c_str());
     std::printf("driver version: %s\n", TextOf(info.driverVersion).c_str());
     std::printf("shader level:   %d (%s)\n", level, ShaderModel(level));

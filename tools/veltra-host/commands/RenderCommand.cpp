@@ -21,7 +21,7 @@ namespace {
 void PrintSummary(const std::vector<double>& seconds, double total, OutputSize size)
 {
     const Statistics frames = StatisticsOf(seconds);
-    std::fprintf(stderr, "rendered %s %s of %d x %d in %.2f s; upload, draw and read-back a frame: min %.1f ms, "
+    std::fprintf(stderr, "veltra-host: rendered %s %s of %d x %d in %.2f s; upload, draw and read-back a frame: min %.1f ms, "
                          "median %.1f ms, max %.1f ms\n",
                  Grouped(frames.count).c_str(), frames.count == 1 ? "frame" : "frames", size.width, size.height, total,
                  1e3 * frames.min, 1e3 * frames.median, 1e3 * frames.max);

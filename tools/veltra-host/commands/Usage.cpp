@@ -25,6 +25,9 @@ Options:
   -h, --help     this text
   --version      the versions of veltra-host and of the plug-in
 
+An option's value follows it (--frames 3) or is attached with = (--frames=3); a value
+that looks like an option (-o -q) is a mistake.
+
 Without a scene file, render and display use the built-in scene. Scene files are
 JSON, described in SCENES.md and scene.schema.json (tools/veltra-host/scene/ in the sources).
 
@@ -46,7 +49,7 @@ texture and writes it as a PNG file. The path of each file goes to standard outp
 progress (on a terminal) and a summary of the frame times go to standard error.
 Output files are checked before anything is drawn.
 
-  -o, --output OUT    the file, or an image-sequence pattern such as out-%04d.png, where
+  -o, --output OUT    the PNG file, or an image-sequence pattern such as out-%04d.png, where
                       %d or %0Nd is the frame number, counted from 1 (default render.png).
                       Several frames without a pattern are written as OUT-0001.png ...
   -y, --overwrite     replace files that exist (without it they are a mistake: exit 2)

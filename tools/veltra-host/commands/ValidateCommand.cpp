@@ -10,11 +10,19 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
 // The profile of this machine's device (shader model 3.0).
 const int ShaderLevel = 2;
+
+// "1 pass", "2 passes", "0 layers".
+std::string Counted(size_t count, const std::string& noun)
+{
+    const bool sibilant = noun.back() == 's' || noun.back() == 'x' || noun.back() == 'h';
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : sibilant ? "es" : "s");
+}
 
 } // namespace
 
@@ -27,11 +35,12 @@ int RunValidate(const Options& options)
             const Scene scene = LoadSceneFile(path);
             const OutputSize size = OutputSizeFor(scene, options);
             const FramePlan plan = BuildFramePlan(scene, size.width, size.height, cg);
-            std::printf("%s: valid: %d x %d, %zu layers, %zu effect programs, %zu passes\n", path.c_str(), size.width,
-                        size.height, scene.layers.size(), plan.programs.size() - 1, plan.passes.size());
+            std::printf("%s: valid: %d x %d, %s, %s, %s\n", path.c_str(), size.width, size.height,
+                        Counted(scene.layers.size(), "layer").c_str(), Counted(plan.programs.size() - 1, "effect program").c_str(),
+                        Counted(plan.passes.size(), "pass").c_str());
         } catch (const SceneError& error) {
             std::fflush(stdout);
-            ReportError(error.what());
+            ReportError("veltra-host: " + std::string(error.what()));
             ++invalid;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "common/HostErrors.h"
 #include "common/HostPaths.h"
+#include "plugin/MissingModule.h"
 
 #include <boost/pointer_cast.hpp>
 
@@ -14,8 +15,7 @@ PluginHost::PluginHost()
 {
     _library = LoadLibraryW(L"VeltraRenderDirectX.dll");
     if (!_library)
-        throw HostFailure("VeltraRenderDirectX.dll could not be loaded (error " + std::to_string(GetLastError()) +
-                          "); it belongs beside veltra-host.exe");
+        throw HostFailure(LoadFailure("VeltraRenderDirectX.dll", GetLastError()));
     const VeltraRenderData* list =
         reinterpret_cast<const VeltraRenderData*>(GetProcAddress(_library, RenderListExportName));
     for (; list && (list->name || list->create); ++list)

@@ -1,5 +1,7 @@
 #include "scene/CgCompiler.h"
 
+#include <algorithm>
+
 namespace {
 
 // As the plug-in compiles for each shader level.
@@ -46,6 +48,35 @@ std::optional<CgParameter> CgProgram::Find(const std::string& name) const
     result.index = result.used ? static_cast<int>(cgGetParameterResourceIndex(parameter)) : 0;
     cgGetError();
     return result;
+}
+
+std::vector<std::string> CgProgram::UsedUniforms() const
+{
+    // Lines such as "//var float strength :  : c[4] : -1 : 1": type and name, semantic
+    // (empty for a uniform), resource, parameter number, and 1 when the program reads it.
+    std::vector<std::string> names;
+    const std::string assembly = Assembly();
+    size_t start = 0;
+    while (start < assembly.size()) {
+        const size_t end = std::min(assembly.find('\n', start), assembly.size());
+        std::string line = assembly.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, 6, "//var ") != 0)
+            continue;
+        const size_t semantic = line.find(" : ");
+        const size_t resource = semantic == std::string::npos ? semantic : line.find(" : ", semantic + 3);
+        const size_t nameStart = line.find(' ', 6);
+        if (resource != semantic + 3 || nameStart == std::string::npos || nameStart >= semantic)
+            continue;  // a varying input or output: it has a semantic
+        const bool read = line.size() > 1 && line.compare(line.size() - 2, 2, " 1") == 0;
+        // Members of arrays and structures are named after their uniform.
+        const std::string name = line.substr(nameStart + 1, line.find_first_of("[. ", nameStart + 1) - nameStart - 1);
+        if (read && std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
 }
 
 CgCompiler::CgCompiler(int shaderLevel) : _context(cgCreateContext())

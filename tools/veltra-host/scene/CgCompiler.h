@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 struct CgParameter {
     CGtype type = CG_UNKNOWN_TYPE;
@@ -30,6 +31,9 @@ public:
     // The Direct3D assembly text.
     std::string Assembly() const;
     std::optional<CgParameter> Find(const std::string& name) const;
+    // The uniforms (samplers among them) that the compiled program reads, by name, from
+    // the compiler's description of its variables at the head of the assembly.
+    std::vector<std::string> UsedUniforms() const;
 
 private:
     CGprogram _program = nullptr;

@@ -199,6 +199,29 @@ private:
         _plan.samplerUnits = std::max(_plan.samplerUnits, sampler->index + 1);
     }
 
+    // Every uniform the program reads has a value and every sampler a texture: one left
+    // out would read 0, or sample nothing and turn the layer into one colour.
+    void CheckEverythingGiven(const Effect& effect, const CgProgram& program,
+                              const std::map<std::string, PassUniform>& given) const
+    {
+        for (const std::string& name : program.UsedUniforms()) {
+            if (given.count(name) || name == "source" || (name == "second" && effect.second))
+                continue;
+            const std::optional<CgParameter> parameter = program.Find(name);
+            if (parameter && IsSampler(parameter->type))
+                Fail(effect.where, "the program samples \"" + name + "\", which nothing binds (the layer would be one "
+                                   "colour): an effect samples \"source\", its layer, and \"second\", its second source");
+            Fail(effect.where.substr(0, effect.where.rfind('.')) + ".uniforms",
+                 "the program reads the uniform \"" + name + "\", which is given no value (it would stay 0)");
+        }
+    }
+
+    static bool IsSampler(CGtype type)
+    {
+        return type == CG_SAMPLER1D || type == CG_SAMPLER2D || type == CG_SAMPLER3D || type == CG_SAMPLERCUBE ||
+               type == CG_SAMPLERRECT;
+    }
+
     TextureRef AddEffect(const Effect& effect, TextureRef source, const PixelRect& rect)
     {
         Pass pass;
@@ -237,6 +260,7 @@ private:
             byName["time"] = {"time", {0.0f}, time->index, 1, true};
         for (auto& entry : byName)
             pass.uniforms.push_back(entry.second);
+        CheckEverythingGiven(effect, program, byName);
 
         _plan.passes.push_back(std::move(pass));
         return {true, _plan.passes.back().target};

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -33,6 +34,41 @@ inline std::string ShownText(const std::string& text, size_t longest = 60)
     return end < text.size() ? result + "..." : result;
 }
 
+// "line 3, column 7": where the character before `end` is in `text`, counting
+// characters, not the continuation bytes of UTF-8.
+inline std::string LineAndColumn(const std::string& text, size_t end)
+{
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < end && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column > 1 ? column - 1 : 1);
+}
+
+// Where a /* comment that is never closed opens (outside strings); npos when none is.
+inline size_t UnclosedComment(const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i)
+                i += text[i] == '\\';
+        } else if (text.compare(i, 2, "//") == 0) {
+            i = std::min(text.find('\n', i), text.size());
+        } else if (text.compare(i, 2, "/*") == 0) {
+            const size_t close = text.find("*/", i + 2);
+            if (close == std::string::npos)
+                return i;
+            i = close + 1;
+        }
+    }
+    return std::string::npos;
+}
+
 class SceneJsonCheck : public nlohmann::json_sax<nlohmann::json> {
 public:
     static const size_t DeepestNesting = 32;
@@ -44,18 +80,11 @@ public:
     {
         if (!_syntax)
             return _path;
-        size_t line = 1, column = 1;
-        for (size_t i = 0; i < _position && i < text.size(); ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-                ++column;  // counts characters, not the continuation bytes of UTF-8
-            }
-        }
         // The reader stops after the character it could not take.
-        return "line " + std::to_string(line) + ", column " + std::to_string(column > 1 ? column - 1 : 1);
+        return LineAndColumn(text, _position);
     }
+    bool SyntaxError() const { return _syntax; }
+    size_t Position() const { return _position; }
     const std::string& Message() const { return _message; }
 
     bool null() override { return Value(); }

@@ -70,12 +70,21 @@ public:
                 Fail("layers", "has " + std::to_string(layers.size()) + " layers; a scene has at most " +
                                    std::to_string(MostLayers));
             for (size_t i = 0; i < layers.size(); ++i)
-                scene.layers.push_back(ReadLayer(layers[i], "layers[" + std::to_string(i) + "]"));
+                scene.layers.push_back(ReadLayer(layers[i], LayerPlace(layers[i], i)));
         }
         return scene;
     }
 
 private:
+    // "layers[2]", or with the layer's name when it has one: layers[2] ("title").
+    static std::string LayerPlace(const json& layer, size_t index)
+    {
+        const std::string place = "layers[" + std::to_string(index) + "]";
+        if (!layer.is_object() || !layer.contains("name") || !layer["name"].is_string())
+            return place;
+        return place + " (" + Quoted(layer["name"].get<std::string>()) + ")";
+    }
+
     [[noreturn]] void Fail(const std::string& where, const std::string& message) const
     {
         throw SceneError(_name + ": " + (where.empty() ? "" : where + ": ") + message);
@@ -366,8 +375,13 @@ Scene ParseScene(const std::string& text, const std::string& name, const std::st
         throw SceneError(name + ": the file is empty; a scene is a JSON object with \"size\", \"background\" and \"layers\"");
     // Comments (// and /* */) are allowed: scene files are written by hand.
     SceneJsonCheck check;
-    if (!json::sax_parse(text, &check, json::input_format_t::json, true, true))
+    if (!json::sax_parse(text, &check, json::input_format_t::json, true, true)) {
+        // The reader notices an open comment only at the end of the file: name where it opens.
+        const size_t comment = UnclosedComment(text);
+        if (check.SyntaxError() && comment != std::string::npos && check.Position() >= comment)
+            throw SceneError(name + ": " + LineAndColumn(text, comment + 1) + ": this /* comment is never closed");
         throw SceneError(name + ": " + check.Place(text) + ": " + check.Message());
+    }
     return SceneReader(name, folder).Read(json::parse(text, nullptr, true, true));
 }
 

@@ -80,6 +80,10 @@ int RunSoak(const Options& options)
     }
     progress.Clear();
     PrintPhases(phases, options.baseline);
+    if (options.lifecycles > 0 && options.lifecycles < 2 * FullWarmUp)
+        std::printf("note: %ld life cycles are too few for the growth check, which needs at least %ld (a warm-up of "
+                    "%ld, then samples); these figures rest on %zu samples\n",
+                    options.lifecycles, 2 * FullWarmUp, FullWarmUp, phases.back().samples.size());
 
     bool passed = true;
     nlohmann::json result = {{"context", MachineContext()},

@@ -77,7 +77,7 @@ void RunPhase(SoakPhase& phase, const std::function<void(long, SoakPhase&)>& cyc
 {
     if (phase.cycles <= 0)
         return;
-    const long warmUp = std::min(std::max(10L, phase.cycles / 10), std::max(1L, phase.cycles / 2));
+    const long warmUp = std::min(std::max(FullWarmUp, phase.cycles / 10), std::max(1L, phase.cycles / 2));
     const long interval = std::max(1L, (phase.cycles - warmUp) / 50);
     const double start = Now();
     for (long c = 0; c < phase.cycles; ++c) {

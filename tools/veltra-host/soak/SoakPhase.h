@@ -19,6 +19,10 @@
 // Heaps (ours, Wine's, Mesa's) settle in steps of pages and arenas, not by the cycle.
 const uint64_t GrowthTolerance = 1u << 20;
 
+// The warm-up before the first sample, in cycles; a phase of fewer than twice as many
+// cycles warms up for half of them and has too few samples to tell growth apart.
+const long FullWarmUp = 10;
+
 struct SoakPhase {
     std::string name;
     long cycles = 0;
