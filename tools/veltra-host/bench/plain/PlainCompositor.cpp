@@ -49,11 +49,7 @@ PlainCompositor::PlainCompositor(PlainDirect3D& direct3D, const FramePlan& plan)
     }
     _texCoords = direct3D.VertexBuffer(CornerTexCoords, sizeof CornerTexCoords);
     _indices = direct3D.IndexBuffer(CornerIndices, sizeof CornerIndices);
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-        D3DDECL_END()};
-    CheckPlain(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
+    _declaration = direct3D.PassDeclaration();
 }
 
 ComReference<IDirect3DTexture9> PlainCompositor::Texture(int width, int height)

@@ -114,3 +114,14 @@ ComReference<IDirect3DIndexBuffer9> PlainDirect3D::IndexBuffer(const void* data,
     Fill(buffer.Get(), data, bytes);
     return buffer;
 }
+
+ComReference<IDirect3DVertexDeclaration9> PlainDirect3D::PassDeclaration() const
+{
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+        D3DDECL_END()};
+    ComReference<IDirect3DVertexDeclaration9> declaration;
+    CheckPlain(_device->CreateVertexDeclaration(elements, declaration.Receive()), "CreateVertexDeclaration");
+    return declaration;
+}

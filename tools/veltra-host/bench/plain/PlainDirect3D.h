@@ -28,6 +28,9 @@ public:
     // Write-only buffers in the default pool holding `bytes` of `data`; indices are 32-bit.
     ComReference<IDirect3DVertexBuffer9> VertexBuffer(const void* data, UINT bytes) const;
     ComReference<IDirect3DIndexBuffer9> IndexBuffer(const void* data, UINT bytes) const;
+    // The declaration of the host's passes: positions (float3) from stream 0, texture
+    // coordinates (float2) from stream 1.
+    ComReference<IDirect3DVertexDeclaration9> PassDeclaration() const;
 
 private:
     HMODULE _d3d9 = nullptr;

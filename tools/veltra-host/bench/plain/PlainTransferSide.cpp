@@ -17,11 +17,7 @@ PlainTransferSide::PlainTransferSide(PlainDirect3D& direct3D, int shaderLevel, i
     _pixelShader = direct3D.PixelShader(cg.CompilePixel(TransferPixelProgram));
     _texCoords = direct3D.VertexBuffer(CornerTexCoords, sizeof CornerTexCoords);
     _indices = direct3D.IndexBuffer(CornerIndices, sizeof CornerIndices);
-    const D3DVERTEXELEMENT9 elements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
-        {1, 0, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
-        D3DDECL_END()};
-    CheckPlain(_device->CreateVertexDeclaration(elements, _declaration.Receive()), "CreateVertexDeclaration");
+    _declaration = direct3D.PassDeclaration();
     CheckPlain(_device->CreateQuery(D3DQUERYTYPE_EVENT, _finished.Receive()), "CreateQuery");
 }
 
