@@ -158,6 +158,15 @@ void PrintPhases(const std::vector<BenchRow>& rows)
                         "host's pixels %.2f\n",
                         row.label.c_str(), 1e3 * StatisticsOf(row.plain).median,
                         row.details.value("plainCreateTextureMilliseconds", 0.0));
+    for (const BenchRow& row : rows) {
+        if (!row.details.contains("pluginLockAndCopyMilliseconds"))
+            continue;
+        const double plugin = 1e3 * StatisticsOf(row.plugin).median, plain = 1e3 * StatisticsOf(row.plain).median;
+        const double pluginCopy = row.details.value("pluginLockAndCopyMilliseconds", 0.0);
+        const double plainCopy = row.details.value("plainLockAndCopyMilliseconds", 0.0);
+        std::printf("  %s, medians in ms (transfer / lock, copy and unlock): plug-in %.2f / %.2f, plain %.2f / %.2f\n",
+                    row.label.c_str(), plugin - pluginCopy, pluginCopy, plain - plainCopy, plainCopy);
+    }
     for (const BenchRow& row : rows)
         if (row.details.contains("checked"))
             std::printf("  %s: %s\n", row.label.c_str(), row.details.value("checked", "").c_str());

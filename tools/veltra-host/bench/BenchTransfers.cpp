@@ -26,6 +26,7 @@ namespace {
 
 const int Width = 1920, Height = 1080;
 const int ProbeWidth = Width / ProbeBlock, ProbeHeight = Height / ProbeBlock;
+const int Frames = 4;  // frame targets a side, taken in turn by the pairs
 
 template <class Work> double Timed(Work work)
 {
@@ -60,7 +61,7 @@ void Check(int pair, const char* side, TransferSide& transfers, const std::vecto
            const std::vector<uint32_t>* frame)
 {
     std::vector<uint32_t> probe(size_t(ProbeWidth) * ProbeHeight);
-    transfers.ReadBack(TransferTarget::Probe, probe.data());
+    transfers.ReadBack(ProbeTarget, probe.data());
     const std::string where = "bench: pair " + std::to_string(pair + 1) + ", " + side + ": ";
     if (const size_t wrong = Differing(probe, ProbeOf(image, Width, Height)))
         throw HostFailure(where + std::to_string(wrong) + " of " + std::to_string(probe.size()) +
@@ -94,43 +95,56 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
     {
         PluginTransferSide viaPlugin(render, Width, Height);
         PlainTransferSide plain(direct3D, render.GetShaderLevel(), Width, Height);
+        // In turns, so that neither side's frames are all made before the other's:
+        // plug-in, plain, plain, plug-in, plug-in, plain...
+        for (int frame = 0; frame < Frames; ++frame) {
+            TransferSide& first = frame % 2 ? static_cast<TransferSide&>(plain) : viaPlugin;
+            TransferSide& second = frame % 2 ? static_cast<TransferSide&>(viaPlugin) : plain;
+            first.AddFrame();
+            second.AddFrame();
+        }
         const auto uploadAndDraw = [](TransferSide& side, const std::vector<uint32_t>& image) {
             return Timed([&] {
                 side.Upload(image.data());
-                side.Draw(TransferTarget::Probe);
+                side.Draw(ProbeTarget);
             });
         };
-        const auto drawAndReadBack = [](TransferSide& side, std::vector<uint32_t>& frame) {
-            side.Draw(TransferTarget::Frame);
-            return Timed([&] { side.ReadBack(TransferTarget::Frame, frame.data()); });
+        // The read-backs record their second half, from the lock to the unlock, apart.
+        std::vector<double> pluginLockAndCopy, plainLockAndCopy, unused;
+        const auto drawAndReadBack = [&](TransferSide& side, std::vector<uint32_t>& frame, std::vector<double>& lockAndCopy) {
+            const int target = 1 + pairs % Frames;
+            side.Draw(target);
+            lockAndCopy.push_back(0);
+            return Timed([&] { side.ReadBack(target, frame.data(), &lockAndCopy.back()); });
         };
         const auto keptUploadAndDraw = [&] {
             return Timed([&] {
                 plain.UploadThroughKeptTexture(images[2].data());
-                plain.Draw(TransferTarget::Probe);
+                plain.Draw(ProbeTarget);
             });
         };
         // Warm-up: first uploads, draws and read-backs make the driver's own buffers.
-        for (int i = 0; i < 2; ++i) {
+        for (; pairs < Frames; ++pairs) {
             for (TransferSide* side : {static_cast<TransferSide*>(&viaPlugin), static_cast<TransferSide*>(&plain)}) {
-                uploadAndDraw(*side, images[i]);
-                drawAndReadBack(*side, scratch);
+                uploadAndDraw(*side, images[pairs % 2]);
+                drawAndReadBack(*side, scratch, unused);
             }
             keptUploadAndDraw();
         }
+        pairs = 0;
         plain.CreationSeconds().clear();
         Interleaved(settings, "transfers", [&](bool pluginFirst) {
             const std::vector<uint32_t>& image = images[pairs % 2];
             if (pluginFirst) {
                 upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
                 upload.plain.push_back(uploadAndDraw(plain, image));
-                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame));
-                readBack.plain.push_back(drawAndReadBack(plain, plainFrame));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame, pluginLockAndCopy));
+                readBack.plain.push_back(drawAndReadBack(plain, plainFrame, plainLockAndCopy));
             } else {
                 upload.plain.push_back(uploadAndDraw(plain, image));
                 upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
-                readBack.plain.push_back(drawAndReadBack(plain, plainFrame));
-                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame));
+                readBack.plain.push_back(drawAndReadBack(plain, plainFrame, plainLockAndCopy));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame, pluginLockAndCopy));
             }
             Check(pairs, "the plug-in", viaPlugin, image, &pluginFrame);
             Check(pairs, "plain Direct3D 9", plain, image, &plainFrame);
@@ -140,6 +154,8 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
             ++pairs;
         });
         upload.details["plainCreateTextureMilliseconds"] = 1e3 * StatisticsOf(plain.CreationSeconds()).median;
+        readBack.details["pluginLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(pluginLockAndCopy).median;
+        readBack.details["plainLockAndCopyMilliseconds"] = 1e3 * StatisticsOf(plainLockAndCopy).median;
     }
     plugin.Stop();
     const std::string checked = "pixels checked after each of " + std::to_string(pairs) +

@@ -2,6 +2,7 @@
 
 #include "common/HostErrors.h"
 #include "common/RowCopy.h"
+#include "common/Timing.h"
 #include "plugin/PluginHost.h"
 #include "scene/EffectLibrary.h"
 #include "scene/FramePlan.h"
@@ -10,11 +11,11 @@
 
 using namespace VeltraRender;
 
-PluginTransferSide::PluginTransferSide(IRender& render, int width, int height) : _render(render)
+PluginTransferSide::PluginTransferSide(IRender& render, int width, int height)
+    : _render(render), _width(width), _height(height)
 {
     _texture = boost::dynamic_pointer_cast<IResTextureGPU>(render.CreateResourceGPU(ImageSettings(rtTextureGPU, width, height)));
-    _probe = MakeTarget(width / ProbeBlock, height / ProbeBlock);
-    _frame = MakeTarget(width, height);
+    _targets.push_back(MakeTarget(width / ProbeBlock, height / ProbeBlock));
     ShaderSettings shader;
     shader.vertexShaderCode = PassVertexProgram;
     shader.pixelShaderCode = TransferPixelProgram;
@@ -43,14 +44,20 @@ PluginTransferSide::Target PluginTransferSide::MakeTarget(int width, int height)
     return target;
 }
 
+int PluginTransferSide::AddFrame()
+{
+    _targets.push_back(MakeTarget(_width, _height));
+    return static_cast<int>(_targets.size()) - 1;
+}
+
 void PluginTransferSide::Upload(const void* pixels)
 {
     _render.SetResourceData(pixels, _texture);
 }
 
-void PluginTransferSide::Draw(TransferTarget which)
+void PluginTransferSide::Draw(int which)
 {
-    const Target& target = Of(which);
+    const Target& target = _targets.at(size_t(which));
     _render.TargetResource(target.texture, 0);
     _render.SelectState(_noBlending, 0);
     _render.SelectState(_pointSampling, 0);
@@ -69,16 +76,19 @@ void PluginTransferSide::Draw(TransferTarget which)
     _render.Flush(true);
 }
 
-void PluginTransferSide::ReadBack(TransferTarget which, void* pixels)
+void PluginTransferSide::ReadBack(int which, void* pixels, double* lockAndCopy)
 {
-    const Target& target = Of(which);
+    const Target& target = _targets.at(size_t(which));
     _render.TransferResource(target.texture, target.readBack);
+    const double start = Now();
     const LockedMemory locked = _render.LockResource(target.readBack);
     if (locked.bits) {
         const size_t row = size_t(target.width) * 4;
         CopyRows(pixels, row, locked.bits, locked.pitch, row, size_t(target.height));
     }
     _render.UnlockResource(target.readBack);
+    if (lockAndCopy)
+        *lockAndCopy = Now() - start;
     if (!locked.bits)
         throw HostFailure("bench: LockResource of the plug-in's CPU texture mapped nothing");
 }

@@ -9,14 +9,16 @@
 #include <VeltraRender/VeltraRender.h>
 
 #include <boost/shared_ptr.hpp>
+#include <vector>
 
 class PluginTransferSide : public TransferSide {
 public:
     PluginTransferSide(VeltraRender::IRender& render, int width, int height);
 
+    int AddFrame() override;
     void Upload(const void* pixels) override;
-    void Draw(TransferTarget target) override;
-    void ReadBack(TransferTarget target, void* pixels) override;
+    void Draw(int target) override;
+    void ReadBack(int target, void* pixels, double* lockAndCopy) override;
 
 private:
     struct Target {
@@ -26,11 +28,11 @@ private:
         boost::shared_ptr<VeltraRender::IResBufferGPU> positions;
     };
     Target MakeTarget(int width, int height);
-    const Target& Of(TransferTarget target) const { return target == TransferTarget::Probe ? _probe : _frame; }
 
     VeltraRender::IRender& _render;
+    int _width, _height;
     boost::shared_ptr<VeltraRender::IResTextureGPU> _texture;
-    Target _probe, _frame;
+    std::vector<Target> _targets;  // the probe, then the frames
     boost::shared_ptr<VeltraRender::IResShaderGPU> _shader;
     boost::shared_ptr<VeltraRender::IResBufferGPU> _texCoords, _indices;
     boost::shared_ptr<VeltraRender::IState> _pointSampling, _noBlending;

@@ -10,8 +10,7 @@ PlainTransferSide::PlainTransferSide(PlainDirect3D& direct3D, int shaderLevel, i
 {
     _texture = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, false));
     _kept = ComReference<IDirect3DTexture9>(CreatePlainTexture(_device, width, height, true));
-    _probe = MakeTarget(width / ProbeBlock, height / ProbeBlock);
-    _frame = MakeTarget(width, height);
+    _targets.push_back(MakeTarget(width / ProbeBlock, height / ProbeBlock));
     CgCompiler cg(shaderLevel);
     _vertexShader = direct3D.VertexShader(cg.CompileVertex(PassVertexProgram));
     _pixelShader = direct3D.PixelShader(cg.CompilePixel(TransferPixelProgram));
@@ -33,6 +32,12 @@ PlainTransferSide::Target PlainTransferSide::MakeTarget(int width, int height)
     return target;
 }
 
+int PlainTransferSide::AddFrame()
+{
+    _targets.push_back(MakeTarget(_width, _height));
+    return static_cast<int>(_targets.size()) - 1;
+}
+
 void PlainTransferSide::Upload(const void* pixels)
 {
     _creations.push_back(0);
@@ -44,11 +49,14 @@ void PlainTransferSide::UploadThroughKeptTexture(const void* pixels)
     UploadThroughStaging(_device, pixels, _width, _height, _kept.Get(), _texture.Get());
 }
 
-void PlainTransferSide::Draw(TransferTarget which)
+void PlainTransferSide::Draw(int which)
 {
-    const Target& target = Of(which);
-    ComReference<IDirect3DSurface9> surface;
+    const Target& target = _targets.at(size_t(which));
+    // As the plug-in's TargetResource and DeSelectResource do: the target that was
+    // current before is current again after the draw.
+    ComReference<IDirect3DSurface9> surface, previous;
     CheckPlain(target.texture->GetSurfaceLevel(0, surface.Receive()), "GetSurfaceLevel");
+    CheckPlain(_device->GetRenderTarget(0, previous.Receive()), "GetRenderTarget");
     CheckPlain(_device->SetRenderTarget(0, surface.Get()), "SetRenderTarget");
     _device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     _device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
@@ -68,11 +76,13 @@ void PlainTransferSide::Draw(TransferTarget which)
     _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
     _device->EndScene();
     _device->SetTexture(0, nullptr);
+    CheckPlain(_device->SetRenderTarget(0, previous.Get()), "SetRenderTarget");
     WaitForGpu(_finished.Get());
 }
 
-void PlainTransferSide::ReadBack(TransferTarget which, void* pixels)
+void PlainTransferSide::ReadBack(int which, void* pixels, double* lockAndCopy)
 {
-    const Target& target = Of(which);
-    ReadRenderTarget(_device, target.texture.Get(), target.readBack.Get(), pixels, target.width, target.height);
+    const Target& target = _targets.at(size_t(which));
+    ReadRenderTarget(_device, target.texture.Get(), target.readBack.Get(), pixels, target.width, target.height,
+                     lockAndCopy);
 }

@@ -14,9 +14,10 @@ class PlainTransferSide : public TransferSide {
 public:
     PlainTransferSide(PlainDirect3D& direct3D, int shaderLevel, int width, int height);
 
+    int AddFrame() override;
     void Upload(const void* pixels) override;
-    void Draw(TransferTarget target) override;
-    void ReadBack(TransferTarget target, void* pixels) override;
+    void Draw(int target) override;
+    void ReadBack(int target, void* pixels, double* lockAndCopy) override;
     // The reference: the pixels copied into the kept system-memory texture, then
     // UpdateSurface into the texture.
     void UploadThroughKeptTexture(const void* pixels);
@@ -30,13 +31,12 @@ private:
         ComReference<IDirect3DVertexBuffer9> positions;
     };
     Target MakeTarget(int width, int height);
-    const Target& Of(TransferTarget target) const { return target == TransferTarget::Probe ? _probe : _frame; }
 
     PlainDirect3D& _direct3D;
     IDirect3DDevice9Ex* _device;
     int _width, _height;
     ComReference<IDirect3DTexture9> _texture, _kept;
-    Target _probe, _frame;
+    std::vector<Target> _targets;  // the probe, then the frames
     ComReference<IDirect3DVertexShader9> _vertexShader;
     ComReference<IDirect3DPixelShader9> _pixelShader;
     ComReference<IDirect3DVertexBuffer9> _texCoords;
