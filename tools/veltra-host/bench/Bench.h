@@ -3,8 +3,9 @@
 // benchmark's own device, taken in interleaved pairs (which goes first alternates), so
 // that each pair shares the machine's state of the moment and the ratio is taken per
 // pair. A kind of row is a function in a file of its own (BenchFrames.cpp,
-// BenchTransfers.cpp, BenchDraws.cpp, BenchCpuCost.cpp); BenchCommand.cpp lists them. None of this is
-// a test: the numbers are for people to read.
+// BenchTransfers.cpp, BenchDraws.cpp, BenchCpuCost.cpp); BenchCommand.cpp lists them;
+// the plain baselines are in plain/. The numbers are for people to read; the pixels
+// each side produced are checked, and wrong ones end the benchmark with exit 1.
 #pragma once
 
 #include "common/Progress.h"
@@ -56,13 +57,15 @@ template <class Sample> void Interleaved(const BenchSettings& settings, const st
 // frame back) at 1920 x 1080 and 3840 x 2160: PluginCompositor against PlainCompositor.
 std::vector<BenchRow> MeasureFrames(const BenchSettings& settings);
 
-// A 1920 x 1080 A8R8G8B8 image up through SetResourceData and back through
-// TransferResource + LockResource, against the same transfers as plain 9Ex calls,
-// with memcpy of the same bytes beside them.
+// A 1920 x 1080 A8R8G8B8 image up through SetResourceData (until a draw that samples
+// it has finished) and a frame just drawn back through TransferResource + LockResource,
+// against the same work as plain 9Ex calls, both sides' pixels checked after every
+// pair; memcpy of the same bytes and an upload through a kept texture beside them.
 std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings);
 
 // Frames of `draws` 2 x 2 quads, each selected, drawn and deselected as a host does,
-// against plain Direct3D 9 with its declaration made once: time a draw and the images.
+// against plain Direct3D 9 with its declaration made once: time a draw; every frame's
+// pixels checked after every pair.
 std::vector<BenchRow> MeasureDraws(const BenchSettings& settings);
 
 // The plug-in's own CPU time per SelectResource (vertex and index buffer) + Draw +
