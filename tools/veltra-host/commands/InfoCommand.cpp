@@ -71,7 +71,7 @@ int RunVersion()
         std::printf("VeltraRenderDirectX.dll %s (%s)\n", VersionOf(plugin.LibraryPath()).c_str(),
                     plugin.LibraryPath().c_str());
     } catch (const HostFailure& failure) {
-        std::printf("VeltraRenderDirectX.dll: %s\n", failure.what());
+        std::printf("%s\n", failure.what());
     }
     return ExitDone;
 }
