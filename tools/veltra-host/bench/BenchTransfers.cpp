@@ -26,7 +26,9 @@ namespace {
 
 const int Width = 1920, Height = 1080;
 const int ProbeWidth = Width / ProbeBlock, ProbeHeight = Height / ProbeBlock;
-const int Frames = 4;  // frame targets a side, taken in turn by the pairs
+const int Frames = 8;  // frame targets a side, taken in turn by the pairs
+const char* const PluginName = "the plug-in";
+const char* const PlainName = "plain Direct3D 9";
 
 template <class Work> double Timed(Work work)
 {
@@ -55,19 +57,22 @@ size_t Differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
     return count + (a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
 }
 
-// Throws HostFailure when `side`'s probe does not show `image`, or when `frame` (what
-// its read-back copied, if given) is not `image`.
-void Check(int pair, const char* side, TransferSide& transfers, const std::vector<uint32_t>& image,
-           const std::vector<uint32_t>* frame)
+// Throws HostFailure when `transfers`' probe does not show `image`.
+void CheckProbe(int pair, const char* side, TransferSide& transfers, const std::vector<uint32_t>& image)
 {
     std::vector<uint32_t> probe(size_t(ProbeWidth) * ProbeHeight);
     transfers.ReadBack(ProbeTarget, probe.data());
-    const std::string where = "bench: pair " + std::to_string(pair + 1) + ", " + side + ": ";
     if (const size_t wrong = Differing(probe, ProbeOf(image, Width, Height)))
-        throw HostFailure(where + std::to_string(wrong) + " of " + std::to_string(probe.size()) +
+        throw HostFailure("bench: pair " + std::to_string(pair + 1) + ", " + side + ": " + std::to_string(wrong) + " of " +
+                          std::to_string(probe.size()) +
                           " pixels of the probe drawn from the uploaded texture differ from the image uploaded");
-    if (frame && Differing(*frame, image))
-        throw HostFailure(where + std::to_string(Differing(*frame, image)) +
+}
+
+// Throws HostFailure when `frame`, as a read-back copied it, is not `image`.
+void CheckFrame(int pair, const char* side, const std::vector<uint32_t>& frame, const std::vector<uint32_t>& image)
+{
+    if (const size_t wrong = Differing(frame, image))
+        throw HostFailure("bench: pair " + std::to_string(pair + 1) + ", " + side + ": " + std::to_string(wrong) +
                           " pixels of the frame read back differ from the image drawn into it");
 }
 
@@ -86,7 +91,9 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
     // upload that did not arrive leaves an image that the check does not expect.
     const std::vector<uint32_t> images[3] = {BlockImage(Width, Height, 0), BlockImage(Width, Height, 1),
                                              BlockImage(Width, Height, 2)};
-    std::vector<uint32_t> pluginFrame(images[0].size()), plainFrame(images[0].size()), scratch(images[0].size());
+    // Both sides' read-backs copy into the one buffer, checked after each: where the
+    // copy's destination lies costs it as much as where its source does.
+    std::vector<uint32_t> frame(images[0].size()), scratch(images[0].size());
 
     PluginHost plugin;
     IRender& render = plugin.Start(nullptr, Width, Height);
@@ -111,11 +118,13 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
         };
         // The read-backs record their second half, from the lock to the unlock, apart.
         std::vector<double> pluginLockAndCopy, plainLockAndCopy, unused;
-        const auto drawAndReadBack = [&](TransferSide& side, std::vector<uint32_t>& frame, std::vector<double>& lockAndCopy) {
+        const auto drawAndReadBack = [&](TransferSide& side, const char* name, std::vector<double>& lockAndCopy) {
             const int target = 1 + pairs % Frames;
             side.Draw(target);
             lockAndCopy.push_back(0);
-            return Timed([&] { side.ReadBack(target, frame.data(), &lockAndCopy.back()); });
+            const double seconds = Timed([&] { side.ReadBack(target, frame.data(), &lockAndCopy.back()); });
+            CheckFrame(pairs, name, frame, images[pairs % 2]);
+            return seconds;
         };
         const auto keptUploadAndDraw = [&] {
             return Timed([&] {
@@ -127,7 +136,7 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
         for (; pairs < Frames; ++pairs) {
             for (TransferSide* side : {static_cast<TransferSide*>(&viaPlugin), static_cast<TransferSide*>(&plain)}) {
                 uploadAndDraw(*side, images[pairs % 2]);
-                drawAndReadBack(*side, scratch, unused);
+                drawAndReadBack(*side, "warm-up", unused);
             }
             keptUploadAndDraw();
         }
@@ -138,19 +147,19 @@ std::vector<BenchRow> MeasureTransfers(const BenchSettings& settings)
             if (pluginFirst) {
                 upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
                 upload.plain.push_back(uploadAndDraw(plain, image));
-                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame, pluginLockAndCopy));
-                readBack.plain.push_back(drawAndReadBack(plain, plainFrame, plainLockAndCopy));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, PluginName, pluginLockAndCopy));
+                readBack.plain.push_back(drawAndReadBack(plain, PlainName, plainLockAndCopy));
             } else {
                 upload.plain.push_back(uploadAndDraw(plain, image));
                 upload.plugin.push_back(uploadAndDraw(viaPlugin, image));
-                readBack.plain.push_back(drawAndReadBack(plain, plainFrame, plainLockAndCopy));
-                readBack.plugin.push_back(drawAndReadBack(viaPlugin, pluginFrame, pluginLockAndCopy));
+                readBack.plain.push_back(drawAndReadBack(plain, PlainName, plainLockAndCopy));
+                readBack.plugin.push_back(drawAndReadBack(viaPlugin, PluginName, pluginLockAndCopy));
             }
-            Check(pairs, "the plug-in", viaPlugin, image, &pluginFrame);
-            Check(pairs, "plain Direct3D 9", plain, image, &plainFrame);
+            CheckProbe(pairs, PluginName, viaPlugin, image);
+            CheckProbe(pairs, PlainName, plain, image);
             memoryCopy.plugin.push_back(Timed([&] { std::memcpy(scratch.data(), image.data(), image.size() * 4); }));
             keptUpload.plugin.push_back(keptUploadAndDraw());
-            Check(pairs, "plain Direct3D 9 through the kept texture", plain, images[2], nullptr);
+            CheckProbe(pairs, "plain Direct3D 9 through the kept texture", plain, images[2]);
             ++pairs;
         });
         upload.details["plainCreateTextureMilliseconds"] = 1e3 * StatisticsOf(plain.CreationSeconds()).median;

@@ -10,7 +10,8 @@
 // How fast Wine reads a render target back depends on where its memory and that of
 // the texture it is read into happen to lie: two plain sides alike differ by 15 % in
 // one process, the one whose frame and texture were made first being faster. So the
-// frames are made in turns between the sides (AddFrame), and the pairs go round them.
+// frames are made in turns between the sides (AddFrame), the pairs go round them, and
+// both sides copy into one buffer.
 #pragma once
 
 #include <cstdint>
