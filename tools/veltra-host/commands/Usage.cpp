@@ -126,7 +126,8 @@ or private bytes grow between the first and the last sample by more than 1 MiB, 
 512 bytes a cycle in the shader phase (Wine's D3DX keeps 144 bytes per assembly).
 
   --cycles N       cycles of each kind of object, at least 20 (default 10000)
-  --lifecycles N   Initialize/Shutdown cycles of the only render (default 200)
+  --lifecycles N   Initialize/Shutdown cycles of the only render (default 200); with
+                   fewer than 20 the warm-up is too short and growth is not judged
   --json OUT.json  the figures and samples (default: soak.json in the current folder)
   --baseline       the platform alone instead: D3DXAssembleShader and the device's life
                    cycle as plain calls, without the plug-in (what Wine, D3DX and Mesa

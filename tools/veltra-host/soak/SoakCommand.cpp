@@ -47,7 +47,10 @@ void PrintPhases(const std::vector<SoakPhase>& phases, bool baseline)
                     Mebibytes(phase.samples.back().figures.privateBytes), Mebibytes(largest),
                     phase.Growth() / 1048576.0, limit, phase.samples.front().figures.handles,
                     phase.samples.back().figures.handles, references.c_str(),
-                    baseline ? (phase.failures ? "failed cycles" : "measured") : phase.Passed() ? "passed" : "FAILED");
+                    baseline ? (phase.failures ? "failed cycles" : "measured")
+                    : !phase.Passed()     ? "FAILED"
+                    : phase.TooFewCycles() ? "passed, growth not judged"
+                                           : "passed");
     }
 }
 
@@ -80,10 +83,11 @@ int RunSoak(const Options& options)
     }
     progress.Clear();
     PrintPhases(phases, options.baseline);
-    if (options.lifecycles > 0 && options.lifecycles < 2 * FullWarmUp)
-        std::printf("note: %ld life cycles are too few for the growth check, which needs at least %ld (a warm-up of "
-                    "%ld, then samples); these figures rest on %zu samples\n",
-                    options.lifecycles, 2 * FullWarmUp, FullWarmUp, phases.back().samples.size());
+    for (const SoakPhase& phase : phases)
+        if (phase.TooFewCycles())
+            std::printf("note: %s: %ld cycles are too few for the growth check, which needs at least %ld (a warm-up "
+                        "of %ld, then samples); its %zu samples were not judged\n",
+                        phase.name.c_str(), phase.cycles, 2 * FullWarmUp, FullWarmUp, phase.samples.size());
 
     bool passed = true;
     nlohmann::json result = {{"context", MachineContext()},

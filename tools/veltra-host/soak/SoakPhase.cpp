@@ -30,6 +30,11 @@ int SoakPhase::HandleGrowth() const
                                  static_cast<int>(samples.front().figures.handles);
 }
 
+bool SoakPhase::TooFewCycles() const
+{
+    return cycles > 0 && cycles < 2 * FullWarmUp;
+}
+
 bool SoakPhase::Passed() const
 {
     return Failures().empty();
@@ -40,10 +45,10 @@ std::string SoakPhase::Failures() const
     std::string text;
     if (failures)
         text += std::to_string(failures) + " failed cycles, the first " + firstFailure + "; ";
-    if (Growth() > static_cast<int64_t>(AllowedGrowth()))
+    if (!TooFewCycles() && Growth() > static_cast<int64_t>(AllowedGrowth()))
         text += "private bytes grew by " + std::to_string(Growth()) + ", more than the " +
                 std::to_string(AllowedGrowth()) + " allowed; ";
-    if (HandleGrowth() > 0)
+    if (!TooFewCycles() && HandleGrowth() > 0)
         text += "handles grew by " + std::to_string(HandleGrowth()) + "; ";
     if (references && referencesBefore != referencesAfter)
         text += "the device's references went from " + std::to_string(referencesBefore) + " to " +
@@ -64,6 +69,7 @@ nlohmann::json SoakPhase::Json() const
                              {"handleGrowth", HandleGrowth()},
                              {"failedCycles", failures},
                              {"passed", Passed()},
+                             {"growthJudged", !TooFewCycles()},
                              {"samples", {{"columns", {"cycle", "privateBytes", "handles"}}, {"rows", series}}}};
     if (!firstFailure.empty())
         result["firstFailure"] = firstFailure;

@@ -4,6 +4,7 @@
 //   - private bytes grew between the first and the last sample by at most
 //     GrowthTolerance, plus `allowance` bytes a cycle that the platform keeps by itself;
 //   - the handles at the last sample are no more than at the first;
+//     (neither growth is judged for a phase too short to warm up: TooFewCycles)
 //   - with `references`, the device's references are back where they were.
 #pragma once
 
@@ -43,6 +44,9 @@ struct SoakPhase {
     int64_t Growth() const;
     uint64_t AllowedGrowth() const;
     int HandleGrowth() const;
+    // Fewer cycles than a full warm-up and samples after it: the process has not
+    // settled by the first sample, and growth says nothing.
+    bool TooFewCycles() const;
     bool Passed() const;
     // What went wrong, in a line; empty when the phase passed.
     std::string Failures() const;
