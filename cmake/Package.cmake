@@ -2,8 +2,10 @@
 #   include/VeltraRender/       the interfaces and records the host shares with the plug-in
 #   include/hostservices/       skcore.h and sklog.h (what a host's own services export),
 #                               sklog_control.h (our logger's run-time control)
-#   bin/                        the plug-in, the host services, the mingw runtime, and under
-#                               Wine the Cg bridge (bin/cg.dll, bin/wine/x86_64-{windows,unix}/)
+#   bin/                        the plug-in, the host services, the mingw runtime: what a host
+#                               ships beside its program; and the reference host
+#                               (veltra-host.exe, assets/, null-device/, see tools/)
+#   bin/wine/x86_64-{windows,unix}/  the Cg bridge, only for running under Wine
 #   lib/                        import libraries
 #   lib/cmake/VeltraRenderDirectX/  the CMake package: find_package(VeltraRenderDirectX)
 # The package's targets are generated with install(EXPORT); the configuration file
@@ -81,9 +83,8 @@ install(FILES
   DESTINATION ${VELTRA_HOST_SERVICES_INCLUDE})
 install(FILES ${VELTRA_MINGW_RUNTIME_DLLS} DESTINATION bin)
 
-# The Cg bridge in the layout Wine looks for (see cmake/WineBridge.cmake): the
-# builtin-marked cg.dll on the search path, and the pair under bin/wine/.
-install(FILES $<TARGET_FILE:cg_bridge> DESTINATION bin)
+# The Cg bridge in the layout Wine looks for (see cmake/WineBridge.cmake), apart from
+# the DLLs a host ships: on Windows NVIDIA's own cg.dll stands beside the host instead.
 install(FILES $<TARGET_FILE:cg_bridge> DESTINATION bin/wine/x86_64-windows)
 install(FILES ${VELTRA_DIST_DIR}/wine/x86_64-unix/cg.so DESTINATION bin/wine/x86_64-unix)
 

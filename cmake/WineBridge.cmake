@@ -1,8 +1,9 @@
 # Wine "unixlib" bridges: a builtin-marked PE DLL whose exports call into a Unix
 # library built with the native compiler. Wine finds the pair through WINEDLLPATH
-# (scripts/wine-run): dist/wine/x86_64-windows/NAME.dll and dist/wine/x86_64-unix/NAME.so;
+# (scripts/wine-run): dist/wine/x86_64-windows/NAME.dll and dist/wine/x86_64-unix/NAME.so.
 # Wine 7 and later load such a builtin only when a NAME.dll is on the ordinary search
-# path too, so the marked DLL also goes to dist/.
+# path too: scripts/wine-run puts dist/wine/x86_64-windows on it (WINEPATH), so that
+# dist/ itself holds only what a host ships.
 
 find_program(VELTRA_WINEBUILD NAMES winebuild winebuild-stable PATHS /usr/lib/wine /usr/bin)
 if(NOT VELTRA_WINEBUILD)
@@ -63,7 +64,6 @@ function(veltra_add_wine_bridge target)
   add_dependencies(${target} ${target}_unix)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${VELTRA_WINEBUILD} --builtin $<TARGET_FILE:${target}>
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${VELTRA_DIST_DIR}/${ARG_NAME}.dll
     COMMENT "Marking ${ARG_NAME}.dll as a Wine builtin"
     VERBATIM)
 endfunction()

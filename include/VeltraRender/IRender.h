@@ -73,6 +73,8 @@ public:
     // render-target texture; its `data`, when set, is uploaded). Other types throw
     // ecInvalidParameter. A shader whose programs do not compile is made with the
     // plug-in's error programs (GetSettings then returns those sources).
+    // The result's own interface: boost::dynamic_pointer_cast<IResShaderGPU> (or
+    // IResBufferGPU, IResTextureGPU) of it.
     virtual boost::shared_ptr<IResourceGPU> CreateResourceGPU(const ResourceHeader& settings) = 0;
     // BlendSettings, DepthSettings, RasterSettings, StencilSettings or SamplerSettings,
     // picked by `type`; other types throw ecInvalidParameter. Nothing reaches the
@@ -84,7 +86,9 @@ public:
     // A CPU texture with the size and format of `source`, which must be a GPU texture
     // (ecInvalidParameter otherwise).
     virtual boost::shared_ptr<IResourceCPU> CreateResourceCPU(const boost::shared_ptr<IResource>& source) = 0;
-    // Releases the object's Direct3D and Cg objects now (unbinding it first). The host's
+    // Releases the object's Direct3D and Cg objects now. It is unbound first from the
+    // device slots that still hold it (sampler units, shader slots, render target 0);
+    // what the host selected after it, without deselecting it, stays bound. The host's
     // references stay valid; the object is rsDestroyed. Dropping the last reference
     // releases them too.
     virtual void DestroyResource(IResource* resource) = 0;
@@ -130,9 +134,11 @@ public:
     // normal, colour, texture coordinates) and the selected index buffer, with the
     // selected shader. Without a vertex or an index buffer: one log line, nothing drawn.
     virtual void Draw() = 0;
-    // The render's default quad (corners at -0.5 to 0.5, z 0, with normals), uploading
-    // the render's projection to the selected shader's `ModelViewProjection`; with the
-    // projection, each texel of a target-sized texture lands on its own pixel.
+    // The render's default quad (corners at -0.5 to 0.5, z 0, with normals, no texture
+    // coordinates), uploading the render's projection to the selected shader's
+    // `ModelViewProjection`; with the projection, each texel of a target-sized texture
+    // lands on its own pixel (the vertex program: ShaderSettings.h). Facing away from
+    // Direct3D's default culling: select a raster state first (VeltraRender.h).
     virtual void DrawQuad() = 0;
     // Clears the current target. `clearMask` bits: 0x02 the depth buffer (to 1), 0x04
     // the stencil buffer (to 0), 0x10 later: at the next TargetResource instead of now.

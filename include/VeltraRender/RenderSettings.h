@@ -12,7 +12,13 @@ struct RenderSettings {
     HWND window = nullptr;          // host window that DisplayBuffer presents into; may be null
     int32_t width = 0;              // display swap chain and projection size in pixels
     int32_t height = 0;
-    double pixelAspect = 0.0;       // projection aspect = width * pixelAspect / height
+    // Projection aspect = width * pixelAspect / height, kept and given back by
+    // GetRenderSettings. The projection widens its view by the same aspect as it widens the
+    // quad, so the aspect cancels out: the default quad, and whatever a shader draws
+    // through ModelViewProjection, lands on the same pixels for every value (0, not
+    // finite or negative is taken as 1). A host with non-square pixels scales its own
+    // geometry.
+    double pixelAspect = 0.0;
     // The two flags are bytes, 0 or non-zero, as the host's record holds them: any
     // non-zero value asks for the feature.
     uint8_t enableDepthBuffer = 1;  // read only by the Initialize that creates the shared device

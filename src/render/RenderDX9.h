@@ -77,6 +77,9 @@ private:
     // Sorts the selected vertex buffers into streams and binds them, their vertex
     // declaration and the index buffer.
     void PrepareStreams(const wchar_t* streamSourceText);
+    // Says once, at level 2, when the default quad is drawn under Direct3D's default
+    // culling because no raster state was selected: it draws nothing then.
+    void HintWhenTheQuadIsCulled();
     // False, with a level-1 line, when there is no shared device to draw with.
     bool DeviceForDrawing(const wchar_t* operation);
     void SelectEye(uint32_t eye);
@@ -110,5 +113,6 @@ private:
     // device's (DeviceStates), which another render may have changed.
     boost::shared_ptr<VeltraRender::IState> _currentStates[5][8];
     uint32_t _createThreadId = 0;
+    bool _quadCullHintGiven = false;
     IDirect3DTexture9* _stereoSignatureTexture = nullptr;
 };

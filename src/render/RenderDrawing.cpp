@@ -4,6 +4,7 @@
 
 #include "RenderDX9.h"
 
+#include "DeviceStates.h"
 #include "VertexDeclarations.h"
 
 #include "../host/Log.h"
@@ -117,10 +118,14 @@ void RenderDX9::DrawQuad()
     skcore::COSAutoLock renderLock(s_renderLock);
     if (!DeviceForDrawing(L"DrawQuad()") || !_quadPositions)
         return;
+    HintWhenTheQuadIsCulled();
     SelectResource(_quadPositions, 0);
     SelectResource(_quadIndices, 0);
     SelectResource(_quadNormals, 0);
-    if (const boost::shared_ptr<DX9ResShaderGPU> shader = boost::dynamic_pointer_cast<DX9ResShaderGPU>(_currentShader))
+    // A shader destroyed since it was selected has no programs to take the projection
+    // (the quad then draws as it would with no shader).
+    const boost::shared_ptr<DX9ResShaderGPU> shader = boost::dynamic_pointer_cast<DX9ResShaderGPU>(_currentShader);
+    if (shader && shader->GetState() != rsDestroyed)
         shader->UploadParameter(0, s_modelViewProjectionName, ShaderValue::Inline(svMatrix4, _modelViewProjection.m));
     PrepareStreams(
         L"cg_pd3dDevice->SetStreamSource(i, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetBuffer(), 0, boost::dynamic_pointer_cast<DX9ResBufferGPU>(_currentBufferData[i].buffer)->GetSizeElement())");
@@ -131,6 +136,22 @@ void RenderDX9::DrawQuad()
     DeSelectResource(_quadIndices, 0);
     DeSelectResource(_quadPositions, 0);
     DeSelectResource(_quadNormals, 0);
+}
+
+void RenderDX9::HintWhenTheQuadIsCulled()
+{
+    const int RasterRow = 0;
+    if (_quadCullHintGiven || !LogActive(LogWarning) || DeviceStates::Current(RasterRow, 0))
+        return;
+    DWORD cullMode = D3DCULL_NONE;
+    if (DXFailed(cg_pd3dDevice->GetRenderState(D3DRS_CULLMODE, &cullMode), L"cg_pd3dDevice->GetRenderState(D3DRS_CULLMODE, &cullMode)") ||
+        cullMode != D3DCULL_CCW)
+        return;
+    LogIfActive(LogWarning,
+                L"RenderDX9(%X)::DrawQuad() - no raster state selected: Direct3D culls counter-clockwise triangles, "
+                L"which hides the default quad; select a raster state with cfNone\n",
+                LogAddress(this));
+    _quadCullHintGiven = true;
 }
 
 void RenderDX9::Clear(uint8_t clearMask)

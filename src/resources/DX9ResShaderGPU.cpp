@@ -1,5 +1,6 @@
 #include "DX9ResShaderGPU.h"
 
+#include "DeviceSlots.h"
 #include "ErrorReporting.h"
 #include "RenderAccess.h"
 
@@ -107,8 +108,10 @@ ID3DXBuffer* CompileToTokens(CGprogram& program, const std::string& source, CGpr
                              const char** arguments, const wchar_t* createText)
 {
     program = cgCreateProgram(g_context, CG_SOURCE, source.c_str(), profile, "main", arguments);
-    if (CGerror error = CgFailed(createText))
+    if (CGerror error = CgFailed(createText)) {
+        LogCgListing(cgGetLastListing(g_context));  // the compiler's own words: line, column, message
         throw VeltraException{ecCGError, static_cast<int32_t>(error)};
+    }
     const char* assembly = cgGetProgramString(program, CG_COMPILED_PROGRAM);
     if (CGerror error = CgFailed(L""))
         throw VeltraException{ecCGError, static_cast<int32_t>(error)};
@@ -201,13 +204,41 @@ void DX9ResShaderGPU::TransferTo(boost::shared_ptr<IResource>)
     ThrowError(ecInvalidOperation);
 }
 
+void DX9ResShaderGPU::UnbindFromDevice()
+{
+    RenderAccess access(_settings.render);
+    IDirect3DDevice9* device = access.Device();
+    ComReference<IDirect3DPixelShader9> pixel;
+    if (DeviceHolds(device->GetPixelShader(pixel.Receive()), pixel, _pixelProgram, L"device->GetPixelShader(&pixelShader)"))
+        DXFailed(device->SetPixelShader(nullptr), L"device->SetPixelShader(0)");
+    ComReference<IDirect3DVertexShader9> vertex;
+    if (DeviceHolds(device->GetVertexShader(vertex.Receive()), vertex, _vertexProgram, L"device->GetVertexShader(&vertexShader)"))
+        DXFailed(device->SetVertexShader(nullptr), L"device->SetVertexShader(0)");
+    SetState(rsReady);
+}
+
+bool DX9ResShaderGPU::DeviceHoldsProgram(uint32_t selector)
+{
+    RenderAccess access(_settings.render);
+    IDirect3DDevice9* device = access.Device();
+    if (selector == 0) {
+        ComReference<IDirect3DVertexShader9> vertex;
+        return DeviceHolds(device->GetVertexShader(vertex.Receive()), vertex, _vertexProgram,
+                           L"device->GetVertexShader(&vertexShader)");
+    }
+    ComReference<IDirect3DPixelShader9> pixel;
+    return DeviceHolds(device->GetPixelShader(pixel.Receive()), pixel, _pixelProgram, L"device->GetPixelShader(&pixelShader)");
+}
+
 void DX9ResShaderGPU::Destroy()
 {
-    if (GetState() == rsSelected) {
-        // Without its render (a render destroyed with the shader still bound) the
-        // programs cannot be unbound, but they are released all the same.
+    if (_vertexProgram || _pixelProgram) {
+        // Unbinds what the device still holds of this shader, and only that: a shader
+        // the host selected after this one stays bound. Without its render (a render
+        // destroyed with the shader still bound) the programs cannot be unbound, but they
+        // are released all the same.
         try {
-            DeSelect(0);
+            UnbindFromDevice();
         } catch (const boost::bad_weak_ptr&) {
         } catch (const VeltraException&) {
         }

@@ -13,6 +13,7 @@
 #include <Cg/cg.h>
 #include <d3d9.h>
 #include <map>
+#include <set>
 #include <string>
 
 class DX9ResShaderGPU : public ResourceCommon<VeltraRender::IResShaderGPU, VeltraRender::ShaderSettings> {
@@ -42,6 +43,13 @@ private:
     void Compile(IDirect3DDevice9* device, const Profile& profile);
     void CompileAttempt(IDirect3DDevice9* device, const Profile& profile);
     void ReleasePrograms();
+    // Says once per program and name when a host's uniform reaches no register.
+    void CheckUniformName(uint32_t selector, const std::string& name);
+    // Destruction's deselection: clears each program slot of the device that still
+    // holds this shader's program.
+    void UnbindFromDevice();
+    // Whether the device's vertex (selector 0) or pixel program is this shader's.
+    bool DeviceHoldsProgram(uint32_t selector);
 
     CGprogram _cgVertexProgram = nullptr;
     IDirect3DVertexShader9* _vertexProgram = nullptr;
@@ -49,4 +57,5 @@ private:
     IDirect3DPixelShader9* _pixelProgram = nullptr;
     std::map<std::string, VeltraRender::ShaderValue> _vertexParameters;  // in byte order of the names
     std::map<std::string, VeltraRender::ShaderValue> _pixelParameters;
+    std::set<std::string> _checkedNames[2];  // uniform names looked up once: vertex, pixel
 };

@@ -1,10 +1,14 @@
 #include "DX9ResTextureGPU.h"
 
+#include "DeviceSlots.h"
 #include "ErrorReporting.h"
 #include "RenderAccess.h"
+#include "RenderTargetChain.h"
 #include "TextureFormat.h"
 
 #include "../plugin/ModuleState.h"
+
+#include <algorithm>
 
 using namespace Veltra;
 using namespace VeltraRender;
@@ -39,6 +43,7 @@ DX9ResTextureGPU::~DX9ResTextureGPU()
     // Without its render the texture cannot tell whether the device still exists, so it
     // leaves the Direct3D objects alone. Whatever it still holds goes, whatever its state
     // says (a host may have set it).
+    RenderTargetChain::Leave(_textureRenderSurface);
     const bool holdsObjects = _texOb || _textureRenderSurface || _originalBackBuffer;
     if ((GetState() != rsDestroyed || holdsObjects) && !_settings.render.expired())
         Destroy();
@@ -78,6 +83,7 @@ void DX9ResTextureGPU::Select(uint32_t hardwareUnit)
     DXFailed(access.Device()->SetTexture(hardwareUnit, _texOb), L"device->SetTexture(hardwareUnit, _texOb)");
     SetState(rsSelected);
     ++_selectCount;
+    _selectedUnits.push_back(hardwareUnit);
 }
 
 void DX9ResTextureGPU::Target(uint32_t unit)
@@ -96,10 +102,12 @@ void DX9ResTextureGPU::Target(uint32_t unit)
             DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
         return;
     }
+    RenderTargetChain::Leave(_textureRenderSurface);
     ReleaseHeld(_textureRenderSurface);
     ReleaseHeld(_originalBackBuffer);
     DXFailed(_texOb->GetSurfaceLevel(0, &_textureRenderSurface), L"_texOb->GetSurfaceLevel(0,&_textureRenderSurface)");
     DXFailed(device->GetRenderTarget(0, &_originalBackBuffer), L"device->GetRenderTarget(0,&_originalBackBuffer)");
+    RenderTargetChain::Join(_textureRenderSurface, _originalBackBuffer);
     if (_textureRenderSurface)
         DXFailed(device->SetRenderTarget(0, _textureRenderSurface), L"device->SetRenderTarget(0,_textureRenderSurface)");
 }
@@ -112,6 +120,9 @@ void DX9ResTextureGPU::DeSelect(uint32_t hardwareUnit)
         RenderAccess access(_settings.render);
         if (_selectCount > 0)
             --_selectCount;
+        const auto unit = std::find(_selectedUnits.begin(), _selectedUnits.end(), hardwareUnit);
+        if (unit != _selectedUnits.end())
+            _selectedUnits.erase(unit);
         DXFailed(access.Device()->SetTexture(hardwareUnit, NULL), L"device->SetTexture(hardwareUnit, NULL)");
         if (_selectCount == 0)
             SetState(rsReady);
@@ -123,6 +134,7 @@ void DX9ResTextureGPU::DeSelect(uint32_t hardwareUnit)
             return;
         }
         RenderAccess access(_settings.render);
+        RenderTargetChain::Leave(_textureRenderSurface);
         if (_originalBackBuffer) {
             DXFailed(access.Device()->SetRenderTarget(0, _originalBackBuffer), L"device->SetRenderTarget(0,_originalBackBuffer)");
             ReleaseHeld(_originalBackBuffer);
@@ -159,21 +171,15 @@ void DX9ResTextureGPU::SetImageExtras(uint32_t first, uint32_t second, uint32_t 
 
 void DX9ResTextureGPU::Destroy()
 {
-    const ResourceState state = GetState();
-    // A target nested several times is restored at once: the saved render target
-    // goes back before the surfaces are released.
-    if (state == rsTargeted)
-        _targetCount = 1;
-    if (state == rsSelected || state == rsTargeted) {
-        // Unbinding reaches the device through the render. When the render is gone (a
-        // render destroyed with the texture still bound destroys it on its way out),
-        // the objects are released all the same: the device drops its own bindings.
-        try {
-            DeSelect(0);
-        } catch (const boost::bad_weak_ptr&) {
-        } catch (const VeltraException&) {
-        }
+    // Unbinding reaches the device through the render. When the render is gone (a render
+    // destroyed with the texture still bound destroys it on its way out), the objects are
+    // released all the same: the device drops its own bindings.
+    try {
+        UnbindFromDevice();
+    } catch (const boost::bad_weak_ptr&) {
+    } catch (const VeltraException&) {
     }
+    RenderTargetChain::Leave(_textureRenderSurface);
     ReleaseGuarded(_originalBackBuffer, this, L"DX9ResTextureGPU(%X)::Destroy() - BackBuffer Not Released, RefCount = %d\n",
                    L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing original back buffer\n");
     ReleaseGuarded(_textureRenderSurface, this,
@@ -184,4 +190,46 @@ void DX9ResTextureGPU::Destroy()
                    L"DX9ResTextureGPU(%X)::Destroy() - exception caught releasing texture object\n");
     LogIfActive(LogTextureTrace, L"DX9ResTextureGPU(%X)::Destroy()\n", LogAddress(this));
     SetState(rsDestroyed);
+}
+
+void DX9ResTextureGPU::UnbindFromDevice()
+{
+    if (_selectedUnits.empty() && !_textureRenderSurface)
+        return;
+    RenderAccess access(_settings.render);
+    UnbindFromSamplers(access.Device());
+    UnbindAsTarget(access.Device());
+}
+
+void DX9ResTextureGPU::UnbindFromSamplers(IDirect3DDevice9* device)
+{
+    std::sort(_selectedUnits.begin(), _selectedUnits.end());
+    _selectedUnits.erase(std::unique(_selectedUnits.begin(), _selectedUnits.end()), _selectedUnits.end());
+    for (uint32_t hardwareUnit : _selectedUnits) {
+        ComReference<IDirect3DBaseTexture9> bound;
+        if (DeviceHolds(device->GetTexture(hardwareUnit, bound.Receive()), bound, _texOb,
+                        L"device->GetTexture(hardwareUnit, &texture)"))
+            DXFailed(device->SetTexture(hardwareUnit, NULL), L"device->SetTexture(hardwareUnit, NULL)");
+    }
+    _selectedUnits.clear();
+    _selectCount = 0;
+}
+
+// The render target in force before this texture's first Target goes back only while
+// the texture is still the target. Otherwise a texture targeted since is the target, and
+// it will put back, when it is deselected, what this texture had saved.
+void DX9ResTextureGPU::UnbindAsTarget(IDirect3DDevice9* device)
+{
+    if (!_textureRenderSurface)
+        return;
+    ComReference<IDirect3DSurface9> current;
+    if (DeviceHolds(device->GetRenderTarget(0, current.Receive()), current, _textureRenderSurface,
+                    L"device->GetRenderTarget(0,&renderTarget)")) {
+        if (_originalBackBuffer)
+            DXFailed(device->SetRenderTarget(0, _originalBackBuffer), L"device->SetRenderTarget(0,_originalBackBuffer)");
+    } else {
+        RenderTargetChain::HandOver(_textureRenderSurface, _originalBackBuffer);
+    }
+    ReleaseHeld(_originalBackBuffer);  // as a deselection lets it go
+    _targetCount = 0;
 }

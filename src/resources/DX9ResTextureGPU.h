@@ -9,6 +9,7 @@
 #include <VeltraRender/TextureSettings.h>
 
 #include <d3d9.h>
+#include <vector>
 
 class DX9ResTextureGPU : public ResourceCommon<VeltraRender::IResTextureGPU, VeltraRender::TextureSettings> {
 public:
@@ -46,8 +47,14 @@ private:
     void TransferToCPU(VeltraRender::IResource& destination, IDirect3DDevice9* device);
     void TransferToGPU(VeltraRender::IResource& destination, IDirect3DDevice9* device);
     void UploadThroughSystemMemory(const void* data, IDirect3DDevice9* device);
+    // Destruction's deselection: clears the sampler units and render target 0 only where
+    // the device still holds this texture.
+    void UnbindFromDevice();
+    void UnbindFromSamplers(IDirect3DDevice9* device);
+    void UnbindAsTarget(IDirect3DDevice9* device);
 
     uint32_t _selectCount = 0;
+    std::vector<uint32_t> _selectedUnits;  // the units of the open selections
     uint32_t _targetCount = 0;
     int32_t _index = -1;
     uint32_t _count = 0;

@@ -15,4 +15,8 @@ bool DXFailed(HRESULT result, const wchar_t* callText);
 // logged at level 2 as "Cg Error: <error> in <callText>" and returned.
 CGerror CgFailed(const wchar_t* callText);
 
+// Writes the Cg compiler's listing of a failed compile at level 2, after its
+// "Cg Error" line: the first lines, and how many more there were.
+void LogCgListing(const char* listing);
+
 } // namespace Veltra

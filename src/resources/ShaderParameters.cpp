@@ -87,17 +87,40 @@ size_t VectorLength(CGtype type)
 
 } // namespace
 
+void DX9ResShaderGPU::CheckUniformName(uint32_t selector, const std::string& name)
+{
+    const bool vertex = selector == 0;
+    CGprogram program = vertex ? _cgVertexProgram : _cgPixelProgram;
+    if (!program || !_checkedNames[vertex ? 0 : 1].insert(name).second)
+        return;
+    const std::wstring wideName(name.begin(), name.end());
+    const wchar_t* const programName = vertex ? L"vertex" : L"pixel";
+    CGparameter parameter = cgGetNamedParameter(program, name.c_str());
+    CgFailed(L"");
+    if (!parameter)
+        LogIfActive(LogWarning, L"DX9ResShaderGPU(%X) - the %s program has no uniform \"%s\": the value reaches nothing\n",
+                    LogAddress(this), programName, wideName.c_str());
+    else if (cgGetParameterResource(parameter) == CG_UNDEFINED)
+        LogIfActive(LogTrace, L"DX9ResShaderGPU(%X) - the %s program never reads uniform \"%s\": the compiler removed it\n",
+                    LogAddress(this), programName, wideName.c_str());
+}
+
 void DX9ResShaderGPU::SetVertexParameter(const std::string& name, const ShaderValue& value)
 {
+    CheckUniformName(0, name);
     _vertexParameters[name] = value;
-    if (_settings.state == rsSelected)
+    // Written at once only while the device holds this shader's own program: a shader
+    // selected after this one without a deselection owns the registers now, and this
+    // shader writes the value at its next Select.
+    if (_settings.state == rsSelected && DeviceHoldsProgram(0))
         UploadParameter(0, name, value);
 }
 
 void DX9ResShaderGPU::SetPixelParameter(const std::string& name, const ShaderValue& value)
 {
+    CheckUniformName(1, name);
     _pixelParameters[name] = value;
-    if (_settings.state == rsSelected)
+    if (_settings.state == rsSelected && DeviceHoldsProgram(1))
         UploadParameter(1, name, value);
 }
 
@@ -157,23 +180,23 @@ void DX9ResShaderGPU::UploadParameter(uint32_t selector, const std::string& name
         break;
     }
     case CG_FLOAT3x3: {
-        // Three rows of three into the first three floats of three registers. The block
-        // written is four registers, but Cg packs a float3x3 into three and gives the
-        // register after them to the next uniform: whatever the device holds outside
-        // the nine values is written back unchanged.
+        // Cg packs a float3x3 into three registers and may give the one after them to the
+        // next uniform, or end the profile's registers with them: three registers are
+        // written, each row into the first three floats of one, and the fourth float of
+        // each keeps what the device holds.
         float rows[9] = {};
         ReadWords(value, rows, 9);
-        float matrix[4][4] = {};
+        float matrix[3][4] = {};
         if (vertex)
-            DXFailed(device->GetVertexShaderConstantF(dxReg, &matrix[0][0], 4),
-                     L"device->GetVertexShaderConstantF(dxReg, (float*)&matrix, 4)");
+            DXFailed(device->GetVertexShaderConstantF(dxReg, &matrix[0][0], 3),
+                     L"device->GetVertexShaderConstantF(dxReg, (float*)&matrix, 3)");
         else
-            DXFailed(device->GetPixelShaderConstantF(dxReg, &matrix[0][0], 4),
-                     L"device->GetPixelShaderConstantF(dxReg, (float*)&matrix, 4)");
+            DXFailed(device->GetPixelShaderConstantF(dxReg, &matrix[0][0], 3),
+                     L"device->GetPixelShaderConstantF(dxReg, (float*)&matrix, 3)");
         for (int row = 0; row < 3; ++row)
             for (int column = 0; column < 3; ++column)
                 matrix[row][column] = rows[row * 3 + column];
-        upload(&matrix[0][0], 4, L"device->SetVertexShaderConstantF(dxReg, (float*)&matrix, 4)",
+        upload(&matrix[0][0], 3, L"device->SetVertexShaderConstantF(dxReg, (float*)&matrix, 4)",
                L"device->SetPixelShaderConstantF(dxReg, (float*)&matrix, 4)");
         break;
     }

@@ -54,11 +54,12 @@ void DX9ResTextureGPU::UploadThroughSystemMemory(const void* data, IDirect3DDevi
         D3DLOCKED_RECT lRect;
         if (DXFailed(tempTexture->LockRect(0, &lRect, NULL, D3DLOCK_DISCARD), L"tempTexture->LockRect(0,&lRect,NULL,D3DLOCK_DISCARD)"))
             return;
-        // Row by row between the host's row length and the texture's pitch: never more
-        // than a row of either.
+        // Row by row, `rowBytes` apart in the host's memory and a pitch apart in the
+        // texture's: each row's own pixels and no more, so that the last row of a cropped
+        // image (its pixels end its buffer) is not read past its end.
         if (rowBytes > 0)
             CopyRows(data, static_cast<size_t>(rowBytes), lRect.pBits, static_cast<size_t>(lRect.Pitch),
-                     static_cast<size_t>(rowBytes), height);
+                     static_cast<size_t>(rowSize), height);
         else
             LogAlways(LogError, L"DX9ResTextureGPU(%X)::SetTextureData() - rowBytes=%d: nothing copied\n",
                       LogAddress(this), image.rowBytes);

@@ -1,7 +1,7 @@
 // veltra-host.exe end to end, run as a person or a script runs it: exit codes, the
 // messages on its output, the files it writes and their pixels.
 
-#include "ChildProcess.h"
+#include "common/ChildProcess.h"
 #include "PngFile.h"
 #include "WinePaths.h"
 
@@ -62,6 +62,21 @@ std::string WriteScene(const std::string& name, const std::string& content)
     return path;
 }
 
+// veltra-host under another name, for which Wine's settings leave out d3dx9_42.dll: a
+// machine without D3DX as far as that program can tell.
+std::string HostWithoutD3dx()
+{
+    const std::string copy = BesideProgram("veltra-host-without-d3dx.exe");
+    CopyFileA(WindowsPath(VELTRA_HOST_PROGRAM).c_str(), copy.c_str(), FALSE);
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\veltra-host-without-d3dx.exe\\DllOverrides", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "d3dx9_42", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        RegCloseKey(key);
+    }
+    return copy;
+}
+
 std::string Repeated(const std::string& text, int times, const std::string& separator = "")
 {
     std::string result;
@@ -80,29 +95,38 @@ TEST(HostProgramTest, CommandLineAnswersAsDocumented)
         std::vector<std::string> texts;
         bool outputOnly;  // the texts are on standard output
     };
+    // A valid scene of one layer with one effect, beside the example: counts said as counts.
+    const std::string oneEffect = WriteScene("one-effect.json", R"({"layers": [{"pattern": "bars", "effect": {"name": "vignette"}}]})");
     const Row rows[] = {
         {"--help", 0, {"usage: veltra-host COMMAND", "validate", "soak", "Exit codes"}, true},
         {"-h", 0, {"usage: veltra-host COMMAND"}, true},
         {"render --help", 0, {"usage: veltra-host render", "out-%04d.png", "--range"}, true},
         {"soak -h", 0, {"usage: veltra-host soak", "1 MiB"}, true},
         {"--version", 0, {"veltra-host 1.0.0", "VeltraRenderDirectX.dll 1.0.0"}, true},
-        {"info", 0, {"VeltraRenderDirectX.dll", "version:        1.0.0", "adapter:", "shader level:"}, true},
+        {"info", 0, {"VeltraRenderDirectX.dll", "version:        1.0.0", "adapter:", "(the card Wine", "draws through OpenGL on", "shader level:"}, true},
         {"", 2, {"no command given", "\"veltra-host --help\""}, false},
         {"frobnicate", 2, {"unknown command \"frobnicate\""}, false},
         {"render --size 0x180", 2, {"--size takes", "\"veltra-host render --help\""}, false},
         {"render --range 3-2", 2, {"--range takes FIRST-LAST"}, false},
         {"render --time 0.5 --frames 3", 2, {"--time makes one frame"}, false},
         {"render -o out-%s.png", 2, {"at most one frame number"}, false},
-        {"render -o Z:\\no\\such\\folder\\x.png", 1, {"cannot write Z:\\no\\such\\folder\\x.png: no such folder"}, false},
+        // Options' values: attached with "=", never an option, a name that promises PNG.
+        {"render --output=Z:\\no\\such\\folder\\x.png", 1, {"veltra-host: cannot write Z:\\no\\such\\folder\\x.png: no such folder"}, false},
+        {"render --frames=0", 2, {"veltra-host: --frames takes a whole number from 1"}, false},
+        {"render -o -q", 2, {"veltra-host: -o needs a value, not the option \"-q\""}, false},
+        {"render -o out.jpg", 2, {"veltra-host: -o \"out.jpg\": veltra-host writes PNG images"}, false},
         {"bench --json Z:\\no\\such\\folder\\b.json", 1, {"cannot write", "no such folder"}, false},
         {"bench --only blits", 2, {"--only takes frames, transfers, draws or cpu, not \"blits\""}, false},
         // The draw-heavy rows, small: both images the same, every quad drawn.
         {"bench --only draws --runs 3 --draws 50 -q --json bench-draws.json", 0,
-         {"| draw-heavy: 50 draws of a 2 x 2 quad | 3 |", "200 pixels drawn; largest channel difference between the images 0"}, true},
-        {"validate " + TestData("..\\..\\tools\\veltra-host\\examples\\example.json"), 0, {"example.json: valid: 640 x 360"}, true},
+         {"| draw-heavy: 50 draws of a 2 x 2 quad | 3 |", "200 pixels drawn; largest channel difference between the images 0",
+          "pixels checked after each of 3 pairs, on all three frames"}, true},
+        {"validate --size=320x180 " + TestData("..\\..\\tools\\veltra-host\\scene\\examples\\example.json") + " \"" + oneEffect + "\"", 0,
+         {"example.json: valid: 320 x 180, 5 layers, 2 effect programs, 8 passes", "one-effect.json: valid: 320 x 180, 1 layer, 1 effect program, 3 passes"}, true},
         {"display --size 160x90 --frames 3", 0, {"presented 3 frames of 160 x 90", "frames per second after the first"}, true},
         // A short soak: every phase passes its bounds and the figures reach the JSON.
-        {"soak --cycles 20 --lifecycles 2 -q --json soak-short.json", 0, {"| shaders | 20 |", "| only render (device) | 2 |", "passed; figures and samples:"}, true},
+        {"soak --cycles 20 --lifecycles 2 -q --json soak-short.json", 0,
+         {"| shaders | 20 |", "| only render (device) | 2 |", "passed, growth not judged |", "note: only render (device): 2 cycles are too few for the growth check", "passed; figures and samples:"}, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments);
@@ -110,6 +134,12 @@ TEST(HostProgramTest, CommandLineAnswersAsDocumented)
         EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
         ExpectTexts(run, row.texts);
     }
+    // A DLL that the plug-in imports is missing: its name, not the plug-in's, is the news.
+    const std::string withoutD3dx = "\"" + HostWithoutD3dx() + "\" info";
+    const ChildResult missing = RunChild(std::wstring(withoutD3dx.begin(), withoutD3dx.end()), true);
+    EXPECT_EQ(missing.exitCode, 1u) << missing.output;
+    ExpectTexts(missing, {"veltra-host: VeltraRenderDirectX.dll (", "could not be loaded: it needs d3dx9_42.dll, which could not be loaded"});
+
     std::ifstream soak(BesideProgram("soak-short.json"));
     const std::string json((std::istreambuf_iterator<char>(soak)), std::istreambuf_iterator<char>());
     EXPECT_NE(json.find("\"privateBytesGrowth\""), std::string::npos) << json.substr(0, 400);
@@ -128,6 +158,10 @@ TEST(HostProgramTest, SceneMistakesNameTheirPlaceAndExitWithTwo)
     for (int i = 1; i < 3000; ++i)
         sum += " + tex2D(source, uv * " + std::to_string(i) + ")";
     WriteScene("long-listing.cg", "uniform sampler2D source;\nfloat4 main(float2 uv : TEXCOORD0) : COLOR { return " + sum + "; }\n");
+    WriteScene("gain-offset.cg", "uniform sampler2D source;\nuniform float gain;\nuniform float4 offset;\n"
+                                 "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(source, uv) * gain + offset; }\n");
+    WriteScene("mask.cg", "uniform sampler2D source;\nuniform sampler2D mask;\n"
+                          "float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(source, uv) * tex2D(mask, uv).a; }\n");
     const Row rows[] = {
         {"missing-image.json", {}, "missing-image.json: layers[1].image: cannot read \"no-such-picture.png\": no such file"},
         {"unknown-blend.json", {}, "unknown-blend.json: layers[2].blend: unknown blend mode \"burn\""},
@@ -154,6 +188,14 @@ TEST(HostProgramTest, SceneMistakesNameTheirPlaceAndExitWithTwo)
         {"too-much-texture.json", "{\"size\": [8192, 8192], \"layers\": [" + Repeated("{\"pattern\": \"bars\"}", 8, ",") + "]}", "too-much-texture.json: layers[4].pattern: brings the scene's textures to 1280 MiB"},
         {"pattern-too-wide.json", R"({"size": [640, 360], "layers": [{"pattern": "bars", "rect": [0, 0, 10000, 100]}]})", "pattern-too-wide.json: layers[0].rect: is 10000 x 100 pixels at the output size 640 x 360"},
         {"huge-uniform.json", R"({"layers": [{"pattern": "bars", "effect": {"name": "vignette", "uniforms": {"strength": 1e39}}}]})", "huge-uniform.json: layers[0].effect.uniforms.strength: must be a number"},
+        // Effects that would draw with a uniform at 0, or with a sampler bound to nothing.
+        {"unset-uniform.json", R"({"layers": [{"pattern": "bars", "effect": {"file": "gain-offset.cg", "uniforms": {"gain": 2}}}]})",
+         "unset-uniform.json: layers[0].effect.uniforms: the program reads the uniform \"offset\", which is given no value (it would stay 0)"},
+        {"unbound-sampler.json", R"({"layers": [{"colour": [1, 1, 1], "name": "logo", "effect": {"file": "mask.cg"}}]})",
+         "unbound-sampler.json: layers[0] (\"logo\").effect.file: the program samples \"mask\", which nothing binds"},
+        {"named-layer.json", R"({"layers": [{"pattern": "bars"}, {"name": "title", "colour": [1, 0, 0], "blend": "burn"}]})",
+         "named-layer.json: layers[1] (\"title\").blend: unknown blend mode \"burn\""},
+        {"open-comment.json", "{\"size\": [64, 64]\n  /* the layers\n  \"layers\": []\n}\n", "open-comment.json: line 2, column 3: this /* comment is never closed"},
         // Cg's listing of 526 equal lines, folded, and the whole text in a file.
         {"long-listing.json", R"({"layers": [{"pattern": "bars", "effect": {"file": "long-listing.cg"}}]})", "C6007: Constant register limit exceeded; more than 224 constant registers needed to compiled program (... 526 times)"},
     };
@@ -165,6 +207,15 @@ TEST(HostProgramTest, SceneMistakesNameTheirPlaceAndExitWithTwo)
     for (const Row& row : rows)
         EXPECT_NE(run.output.find(row.expected), std::string::npos) << row.expected << "\nnot in:\n" << run.output.substr(0, 6000);
     EXPECT_EQ(run.output.find(": valid:"), std::string::npos) << "no scene passes";
+    // Every message names the program first; Cg's listing lines follow their message.
+    for (size_t line = 0; line < run.output.size(); line = run.output.find('\n', line) + 1) {
+        const std::string text = run.output.substr(line, run.output.find('\n', line) - line);
+        if (text.find(".json: ") != std::string::npos) {
+            EXPECT_EQ(text.rfind("veltra-host: ", 0), 0u) << text;
+        }
+        if (run.output.find('\n', line) == std::string::npos)
+            break;
+    }
     EXPECT_NE(run.output.find("veltra-host-error.txt"), std::string::npos) << "the whole listing is in a file";
 
     // render stops at the same mistakes, before drawing.

@@ -298,3 +298,18 @@ TEST_F(RealDeviceTest, TheStereoSignatureLandsInTheLastRowOfEachTarget)
         EXPECT_EQ(std::count(pixels.begin(), pixels.end(), background), ptrdiff_t(pixels.size() - 5)) << "the rest";
     }
 }
+
+
+TEST_F(RealDeviceTest, AFirstQuadWithoutARasterStateSaysWhyItDrawsNothing)
+{
+    // Direct3D's default culling hides the default quad: a host that selected no raster
+    // state reads one level-2 record that says so, the first time only.
+    Reinitialize(OffscreenSettings(Width, Height), false);
+    boost::shared_ptr<IResShaderGPU> green = Solid(0, 1, 0, QuadVertexShader);
+    for (int frame = 0; frame < 2; ++frame)
+        EXPECT_EQ(Frame([&] { Quad(green); })[Height / 2 * Width + Width / 2], 0u);
+    EXPECT_EQ(log.Count(L"no raster state selected", 2), 1u) << log.Dump();
+    render->SelectState(render->CreateState(RasterSettings()), 0);
+    EXPECT_EQ(Frame([&] { Quad(green); })[Height / 2 * Width + Width / 2], 0xFF00FF00u);
+    EXPECT_EQ(log.Count(L"no raster state selected"), 1u);
+}

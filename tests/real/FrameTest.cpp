@@ -6,6 +6,8 @@
 #include "RealFixture.h"
 #include "X11Capture.h"
 
+#include <algorithm>
+
 using RealFrameTest = RealFixture;
 
 TEST_F(RealFrameTest, TheDefaultQuadPutsEachTexelOnItsPixel)
@@ -102,4 +104,115 @@ TEST_F(RealFrameTest, DisplayBufferShowsTheFrameInTheHostsWindow)
     EXPECT_FALSE(render->DisplayBuffer(frame, 0));
     EXPECT_EQ(log.Count(L" - ignoring DisplayBuffer", 3), 1u) << log.Dump();
     EXPECT_EQ(log.Count(L"DisplayBuffer() - finish"), 0u) << "no frame was presented";
+}
+
+TEST_F(RealFrameTest, WhatTheHostSelectedLastStaysBoundWhenAnEarlierObjectGoesAway)
+{
+    // The host selects a new shader, image or target over the old one without
+    // deselecting the old one, then lets the old one go: drops its last reference
+    // (before or after the new one is selected) or destroys it. The new one draws, and
+    // a destroyed image is sampled nowhere.
+    enum Kind { ShaderKind, TextureKind, TargetKind };
+    enum LetGo { DropBefore, DropAfter, Destroy };
+    const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, unbound = 0xFF000000;  // an empty unit samples black
+    const struct {
+        const char* name;
+        Kind kind;
+        LetGo letGo;
+        uint32_t unit;
+        bool successor;
+    } cases[] = {
+        {"shader dropped, the render holding it until its successor", ShaderKind, DropBefore, 0, true},
+        {"shader destroyed", ShaderKind, Destroy, 0, true},
+        {"texture dropped", TextureKind, DropAfter, 0, true},
+        {"texture on unit 2 destroyed", TextureKind, Destroy, 2, true},
+        {"texture on unit 2 destroyed, nothing in its place", TextureKind, Destroy, 2, false},
+        {"target dropped, the render holding it until its successor", TargetKind, DropBefore, 0, true},
+        {"target destroyed", TargetKind, Destroy, 0, true},
+    };
+    IDirect3DSurface9* original = nullptr;
+    device->GetRenderTarget(0, &original);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string sampling = "sampler2D image : TEXUNIT" + std::to_string(c.unit) +
+                                     "; float4 main(float2 uv : TEXCOORD0) : COLOR { return tex2D(image, uv); }";
+        boost::shared_ptr<IResourceGPU> old, next;
+        boost::shared_ptr<IResTextureGPU> drawnInto;  // where the quad lands
+        if (c.kind == ShaderKind) {
+            old = Solid(1, 0, 0, QuadVertexShader), next = Solid(0, 1, 0, QuadVertexShader);
+        } else if (c.kind == TextureKind) {
+            old = Texture(Pixels(Width * Height, red), Width, Height);
+            next = Texture(Pixels(Width * Height, green), Width, Height);
+        } else {
+            old = CreateGpuTexture(*render, Width, Height);
+            next = drawnInto = CreateGpuTexture(*render, Width, Height);
+        }
+        auto bind = [&](const boost::shared_ptr<IResourceGPU>& object) {
+            if (c.kind == TargetKind)
+                render->TargetResource(object, 0);
+            else
+                render->SelectResource(object, c.unit);
+        };
+        if (c.kind != TargetKind) {
+            drawnInto = CreateGpuTexture(*render, Width, Height);
+            render->TargetResource(drawnInto, 0);
+        }
+        bind(old);
+        if (c.letGo == DropBefore)
+            old.reset();
+        if (c.successor)
+            bind(next);
+        if (c.letGo == Destroy)
+            render->DestroyResource(old);
+        old.reset();
+        if (c.kind == ShaderKind)
+            render->DrawQuad();
+        else
+            Quad(c.kind == TextureKind ? Shader(QuadVertexShader, sampling) : Solid(0, 1, 0, QuadVertexShader));
+        if (c.kind != TargetKind)
+            render->DeSelectResource(next, c.unit);
+        render->DeSelectResource(drawnInto, 0);
+        EXPECT_EQ(ReadBack(drawnInto, Width, Height)[Height / 2 * Width + Width / 2], c.successor ? green : unbound);
+        IDirect3DSurface9* current = nullptr;
+        device->GetRenderTarget(0, &current);
+        EXPECT_EQ(current, original) << "the render target in force before the first target";
+        current->Release();
+    }
+    original->Release();
+
+    // A uniform set on the shader the successor replaced waits for that shader's next
+    // Select: the successor's registers keep their values.
+    boost::shared_ptr<IResShaderGPU> first = Solid(1, 0, 0, QuadVertexShader), second = Solid(0, 1, 0, QuadVertexShader);
+    EXPECT_EQ(Frame([&] {
+                  render->SelectResource(first, 0);
+                  render->SelectResource(second, 0);
+                  first->SetPixelParameter("colour", Rgba(0, 0, 1));
+                  render->DrawQuad();
+                  render->DeSelectResource(second, 0);
+              })[Height / 2 * Width + Width / 2],
+              green);
+}
+
+TEST_F(RealFrameTest, AShaderDestroyedWhileCurrentTakesNoProjection)
+{
+    // The default quad after the host destroyed the shader it had selected, however the
+    // shader went: drawn without a word (nothing uploaded into a destroyed program), and
+    // the next shader draws it whole.
+    boost::shared_ptr<IResShaderGPU> green = Solid(0, 1, 0, QuadVertexShader);
+    for (bool throughTheRender : {true, false}) {
+        SCOPED_TRACE(throughTheRender ? "destroyed through the render" : "destroyed by the shader itself");
+        boost::shared_ptr<IResShaderGPU> red = Solid(1, 0, 0, QuadVertexShader);
+        log.Clear();
+        const Pixels frame = Frame([&] {
+            render->SelectResource(red, 0);
+            if (throughTheRender)
+                render->DestroyResource(red);
+            else
+                red->Destroy();
+            render->DrawQuad();
+            Quad(green);
+        });
+        EXPECT_EQ(std::count(frame.begin(), frame.end(), 0xFF00FF00u), ptrdiff_t(frame.size()));
+        EXPECT_EQ(log.Count(L"Error"), 0u) << log.Dump();
+    }
 }

@@ -69,13 +69,14 @@ void RealFixture::ShutDown()
     _direct3D = nullptr;
 }
 
-void RealFixture::Reinitialize(RenderSettings settings)
+void RealFixture::Reinitialize(RenderSettings settings, bool selectHostStates)
 {
     ShutDown();
     ASSERT_TRUE(InitializeRender(render, settings)) << log.Dump();
     device = render->GetDevice();
     device->GetDirect3D(&_direct3D);
-    SelectHostStates();
+    if (selectHostStates)
+        SelectHostStates();
 }
 
 // No culling (the default quad faces away from Direct3D's default cull mode), no depth test.

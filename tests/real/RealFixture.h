@@ -40,8 +40,9 @@ protected:
     void TearDown() override;
 
     static bool PlainDevice();
-    // Shuts the render down, checks that nothing of Direct3D is left, initialises it again.
-    void Reinitialize(RenderSettings settings);
+    // Shuts the render down, checks that nothing of Direct3D is left, initialises it again
+    // on a new device, with the host's states selected or with the device's defaults.
+    void Reinitialize(RenderSettings settings, bool selectHostStates = true);
     void SelectHostStates();
     boost::shared_ptr<IResShaderGPU> Shader(const std::string& vertex, const std::string& pixel);
     // One colour wherever `vertex` puts the vertices.

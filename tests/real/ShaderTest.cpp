@@ -83,8 +83,10 @@ TEST_F(RealShaderTest, EachUploadReachesTheRegistersCgAssigned)
     boost::shared_ptr<IResShaderGPU> shader = Shader(ClipSpaceVertex, UniformPixel);
     for (const auto& c : cases)
         shader->SetPixelParameter(c.name, c.value);
-    shader->SetPixelParameter("unused", Rgba(1, 1, 1, 1));
-    shader->SetPixelParameter("absent", Rgba(1, 1, 1, 1));
+    for (int time = 0; time < 2; ++time) {
+        shader->SetPixelParameter("unused", Rgba(1, 1, 1, 1));
+        shader->SetPixelParameter("absent", Rgba(1, 1, 1, 1));
+    }
     const int level = render->GetShaderLevel();
     ASSERT_TRUE(level >= 0 && level <= 2) << level;
     const int rotation = CgRegister(level, "rotation");
@@ -100,7 +102,11 @@ TEST_F(RealShaderTest, EachUploadReachesTheRegistersCgAssigned)
         ASSERT_EQ(device->GetPixelShaderConstantF(index, held.data(), static_cast<UINT>(held.size() / 4)), D3D_OK);
         EXPECT_EQ(held, c.registers);
     }
-    EXPECT_TRUE(log.Records().empty()) << "dropped and unknown uniforms are skipped silently\n" << log.Dump();
+    // A name the program lacks (a misspelling, most likely) is said once at level 2; a
+    // uniform the compiler dropped, once at trace level.
+    EXPECT_EQ(log.Count(L"pixel program has no uniform \"absent\"", 2), 1u) << log.Dump();
+    EXPECT_EQ(log.Count(L"pixel program never reads uniform \"unused\"", 3), 1u);
+    EXPECT_EQ(log.Records().size(), 2u);
     // A float4x4 given any other value is refused, now and at every later Select.
     EXPECT_VELTRA_ERROR(shader->SetPixelParameter("projection", ShaderValue::Float(1)), Veltra::ecInvalidParameter);
     EXPECT_VELTRA_ERROR(shader->Select(0), Veltra::ecInvalidParameter);
@@ -125,17 +131,23 @@ TEST_F(RealShaderTest, CompileFailuresFallBackToTheErrorPrograms)
         const std::string name(length, 'u');
         return "uniform float4 " + name + "; float4 main() : COLOR { return " + name + "; }";
     };
+    std::string undefined = "float4 main() : COLOR { return float4(u0";
+    for (int i = 1; i < 14; ++i)
+        undefined += " + u" + std::to_string(i);
+    undefined += ", 0, 0, 1); }";
     const struct {
         const char* name;
         std::string vertex, pixel;
         const wchar_t* failed;  // the program whose compilation Cg reports; null: none fails
+        size_t listing;         // records of the compiler's listing: 10 lines at most, then a count
+        const wchar_t* folded;  // the record that counts lines not shown
     } cases[] = {
-        {"deep expression", vertex, deep, L"_cgPixelProgram = cgCreateProgram("},
-        {"vertex syntax", "float4 main( : POSITION {", pixel, L"_cgVertexProgram = cgCreateProgram("},
-        {"pixel syntax", vertex, "float4 main() : COLOR { return oops; }", L"_cgPixelProgram = cgCreateProgram("},
-        {"1 MiB of nonsense", std::string(1 << 20, 'x'), pixel, L"_cgVertexProgram = cgCreateProgram("},
-        {"256-character identifier", vertex, named(256), L"_cgPixelProgram = cgCreateProgram("},
-        {"255-character identifier", vertex, named(255), nullptr},
+        {"deep expression", vertex, deep, L"_cgPixelProgram = cgCreateProgram(", 1, L" (526 times)\n"},
+        {"vertex syntax", "float4 main( : POSITION {", pixel, L"_cgVertexProgram = cgCreateProgram(", 1, nullptr},
+        {"14 undefined names", vertex, undefined, L"_cgPixelProgram = cgCreateProgram(", 11, L"(4 more lines)\n"},
+        {"1 MiB of nonsense", std::string(1 << 20, 'x'), pixel, L"_cgVertexProgram = cgCreateProgram(", 2, nullptr},
+        {"256-character identifier", vertex, named(256), L"_cgPixelProgram = cgCreateProgram(", 2, nullptr},
+        {"255-character identifier", vertex, named(255), nullptr, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,9 +158,29 @@ TEST_F(RealShaderTest, CompileFailuresFallBackToTheErrorPrograms)
         EXPECT_EQ(log.Count(L"Cg Error: "), failures) << log.Dump();
         EXPECT_EQ(log.Count(c.failed ? c.failed : L"Cg Error: ", 2), failures);
         EXPECT_EQ(log.Count(L"Shader compiler error, using 'error' shader\n", 2), failures);
+        // The compiler's listing says why: a repeated line once with its count, ten lines
+        // at the most, and how many more there were.
+        EXPECT_EQ(log.Count(L"Cg listing: ", 2), c.listing) << log.Dump();
+        if (c.folded) {
+            EXPECT_EQ(log.Count(c.folded, 2), 1u);
+        }
         ShaderSettings settings;
         shader->GetSettings(settings);
         EXPECT_EQ(settings.vertexShaderCode + settings.pixelShaderCode, c.failed ? errorPrograms : c.vertex + c.pixel);
         Frame([&] { Quad(shader); });  // draws with the error programs: nothing to report
     }
+}
+
+TEST_F(RealShaderTest, AFloat3x3InTheProfilesLastRegistersArrives)
+{
+    // Bound to the last three constant registers of the pixel profile (224 in 3.0, 32
+    // below): a write or read of a fourth register would fail, and the value never arrive.
+    const int last = render->GetShaderLevel() == 2 ? 224 : 32;
+    const std::string pixel = "uniform float3x3 m : register(c" + std::to_string(last - 3) +
+                              "); float4 main() : COLOR { return float4(m[0].x, m[1].y, m[2].z, 1); }";
+    boost::shared_ptr<IResShaderGPU> shader = Shader(QuadVertexShader, pixel);
+    const float diagonal[9] = {1, 0, 0, 0, 0.5f, 0, 0, 0, 0.25f};
+    shader->SetPixelParameter("m", ShaderValue::Block(diagonal, sizeof diagonal));
+    const Pixels frame = Frame([&] { Quad(shader); });
+    EXPECT_EQ(frame[Height / 2 * Width + Width / 2], 0xFFFF8040u);
 }

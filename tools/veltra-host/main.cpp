@@ -1,9 +1,9 @@
 // veltra-host: the reference host of the VeltraRenderDirectX plug-in. It drives the
-// plug-in only through IRender, as the editor does. Usage.cpp explains the commands.
-#include "Commands.h"
-#include "ErrorReport.h"
-#include "HostErrors.h"
-#include "HostPaths.h"
+// plug-in only through IRender, as the editor does. commands/Usage.cpp explains the commands.
+#include "commands/Commands.h"
+#include "common/ErrorReport.h"
+#include "common/HostErrors.h"
+#include "common/HostPaths.h"
 
 #include <VeltraRender/VeltraException.h>
 
@@ -60,11 +60,11 @@ int main()
     } catch (const UsageError& error) {
         std::fprintf(stderr, "veltra-host: %s\n", error.what());
         if (error.pointToUsage)
-            std::fprintf(stderr, "\"veltra-host %s--help\" shows the options\n",
+            std::fprintf(stderr, "veltra-host: \"veltra-host %s--help\" shows the options\n",
                          error.command.empty() ? "" : (error.command + " ").c_str());
         return ExitBadInput;
     } catch (const SceneError& error) {
-        ReportError(error.what());
+        ReportError("veltra-host: " + std::string(error.what()));
         return ExitBadInput;
     } catch (const Veltra::VeltraException& error) {
         const unsigned code = error.code < 10 ? static_cast<unsigned>(error.code) : 5u;

@@ -2,7 +2,7 @@
 //
 // The double stands in for NVIDIA's Cg runtime in the conformance tier: the plug-in loads it
 // as cg.dll (Wine override cg=n) and the test program links it too, so both talk to one
-// instance. It implements the ten functions the plug-in calls. Compiling is pretended: any
+// instance. It implements the eleven functions the plug-in calls. Compiling is pretended: any
 // source compiles at once to a minimal valid assembly text of its profile, unless it holds
 // "#error" (CG_COMPILER_ERROR). Errors behave like Cg's: one pending error, set by a failing
 // call, answered and cleared by cgGetError. A null or destroyed handle is an error, never a

@@ -37,9 +37,10 @@ struct Object {
     Object* parent;
     ULONG refs = 0;
     int holds = 0;
-    // What it holds: a device's render targets and vertex declaration; a swap chain's back
-    // buffer or a texture's level surface, first.
-    Object* bound[5] = {};
+    // What it holds: a swap chain's back buffer or a texture's level surface, first; a
+    // device's render targets (1-3), vertex declaration (4), vertex and pixel shader (5, 6)
+    // and the textures of sampler units 0-15 (7-22).
+    Object* bound[23] = {};
     uint8_t* bits = nullptr;  // lockable bytes that end where an inaccessible page begins
     size_t size = 0;
     UINT pitch = 0;
@@ -151,8 +152,8 @@ enum class Effect { None, Create, Give, Fill, DepthStencil, Bind, Bound, Constan
 enum Record { Caps, Identifier, Mode };
 
 // `arg` is the argument (from 1, after `this`) the effect works through; `extra` is the type a
-// creator makes, the record a fill copies, the binding (-1: render target number arg 1), the
-// constants (+1 pixel, +2 read) or the lock (1: a texture's).
+// creator makes, the record a fill copies, the binding (-1: render target number arg 1, -2:
+// sampler unit arg 1), the constants (+1 pixel, +2 read) or the lock (1: a texture's).
 struct Entry {
     Type type;
     const char* name;
@@ -176,7 +177,10 @@ const Entry Entries[] = {
     DEVICE(CreatePixelShader, Effect::Create, 2, PixelShader), DEVICE(CreateVertexDeclaration, Effect::Create, 2, Declaration),
     DEVICE(CreateQuery, Effect::Create, 2, Query), DEVICE(GetRenderTarget, Effect::Bound, 2, -1),
     DEVICE(SetRenderTarget, Effect::Bind, 2, -1), DEVICE(GetVertexDeclaration, Effect::Bound, 1, 4),
-    DEVICE(SetVertexDeclaration, Effect::Bind, 1, 4), DEVICE(SetVertexShaderConstantF, Effect::Constants, 2, 0),
+    DEVICE(SetVertexDeclaration, Effect::Bind, 1, 4), DEVICE(GetVertexShader, Effect::Bound, 1, 5),
+    DEVICE(SetVertexShader, Effect::Bind, 1, 5), DEVICE(GetPixelShader, Effect::Bound, 1, 6),
+    DEVICE(SetPixelShader, Effect::Bind, 1, 6), DEVICE(GetTexture, Effect::Bound, 2, -2),
+    DEVICE(SetTexture, Effect::Bind, 2, -2), DEVICE(SetVertexShaderConstantF, Effect::Constants, 2, 0),
     DEVICE(SetPixelShaderConstantF, Effect::Constants, 2, 1), DEVICE(GetVertexShaderConstantF, Effect::Constants, 2, 2),
     DEVICE(GetPixelShaderConstantF, Effect::Constants, 2, 3),
     E(SwapChain, IDirect3DSwapChain9Vtbl, GetBackBuffer, Effect::Give, 3, 0),
@@ -186,9 +190,8 @@ const Entry Entries[] = {
     E(IndexBuffer, IDirect3DIndexBuffer9Vtbl, Lock, Effect::Lock, 3, 0),
     DEVICE(TestCooperativeLevel, NONE), DEVICE(UpdateSurface, NONE), DEVICE(UpdateTexture, NONE),
     DEVICE(GetRenderTargetData, NONE), DEVICE(StretchRect, NONE), DEVICE(BeginScene, NONE), DEVICE(EndScene, NONE),
-    DEVICE(Clear, NONE), DEVICE(SetViewport, NONE), DEVICE(SetRenderState, NONE), DEVICE(SetTexture, NONE),
-    DEVICE(SetSamplerState, NONE), DEVICE(DrawIndexedPrimitive, NONE), DEVICE(SetVertexShader, NONE),
-    DEVICE(SetPixelShader, NONE), DEVICE(SetStreamSource, NONE), DEVICE(SetIndices, NONE),
+    DEVICE(Clear, NONE), DEVICE(SetViewport, NONE), DEVICE(SetRenderState, NONE),
+    DEVICE(SetSamplerState, NONE), DEVICE(DrawIndexedPrimitive, NONE), DEVICE(SetStreamSource, NONE), DEVICE(SetIndices, NONE),
     DEVICE(SetGPUThreadPriority, NONE), E(SwapChain, IDirect3DSwapChain9Vtbl, Present, NONE),
     E(Surface, IDirect3DSurface9Vtbl, GetDesc, NONE), E(Texture, IDirect3DTexture9Vtbl, UnlockRect, NONE),
     E(VertexBuffer, IDirect3DVertexBuffer9Vtbl, Unlock, NONE), E(IndexBuffer, IDirect3DIndexBuffer9Vtbl, Unlock, NONE),
@@ -266,7 +269,7 @@ HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
     Settings& s = S().settings;
     void* p = e->arg ? Pointer(a, e->arg) : nullptr;
     // A device holds its render targets from its second binding on: its first holds its back buffer.
-    const UINT binding = e->extra < 0 ? Arg(a, 1) + 1 : UINT(e->extra);
+    const UINT binding = e->extra == -1 ? Arg(a, 1) + 1 : e->extra == -2 ? Arg(a, 1) + 7 : UINT(e->extra);
     float(*constants)[4] = e->extra & 1 ? s.pixelConstants : s.vertexConstants;
     HRESULT natural = p || !e->arg ? D3D_OK : D3DERR_INVALIDCALL;
     if (e->effect == Effect::Create)  // without an out-pointer: nothing made, D3D_OK, as CreateQuery's probe expects
@@ -274,8 +277,9 @@ HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
     else if (e->effect == Effect::DepthStencil)
         for (const auto& [format, result] : s.depthStencil)
             natural = format == D3DFORMAT(Arg(a, 5)) ? result : natural;
-    else if (e->effect == Effect::Bind || e->effect == Effect::Bound)  // render target 0 and the declaration
-        natural = (binding == 1 && (p || e->effect == Effect::Bound)) || binding == 4 ? D3D_OK : D3DERR_INVALIDCALL;
+    else if (e->effect == Effect::Bind || e->effect == Effect::Bound)  // render target 0, declaration, shaders, samplers
+        natural = (binding == 1 && (p || e->effect == Effect::Bound)) || (binding >= 4 && binding < 23) ? D3D_OK
+                                                                                                     : D3DERR_INVALIDCALL;
     else if (e->effect == Effect::Constants)
         natural = p && uint64_t(Arg(a, 1)) + Arg(a, 3) <= 256 ? D3D_OK : D3DERR_INVALIDCALL;
     else if (e->effect == Effect::Lock)
