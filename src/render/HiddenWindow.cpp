@@ -1,6 +1,7 @@
 #include "HiddenWindow.h"
 
 #include <cwchar>
+#include <iterator>
 #include <vector>
 
 const wchar_t* const RenderWindowClassName = L"VeltraRender";
@@ -53,7 +54,7 @@ namespace {
 BOOL CALLBACK CollectEarlierWindow(HWND window, LPARAM found)
 {
     wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
+    GetClassNameW(window, className, static_cast<int>(std::size(className)));
     if (wcscmp(className, RenderWindowClassName) == 0)
         reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
     return TRUE;
