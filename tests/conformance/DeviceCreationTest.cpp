@@ -66,6 +66,7 @@ TEST_F(DeviceCreationTest, ShaderLevelFromCapabilitiesAndShadersThatRunThere)
 {
     struct Case { UINT major, minor; DWORD ps20Caps; int level; };  // level -1: the device is refused
     const Case cases[] = {{3, 0, 0x1F, 2}, {2, 0, 0x1F, 1}, {2, 0, 0x1E, 0}, {2, 0, 0x0F, 0}, {1, 4, 0x1F, -1}};
+    EXPECT_EQ(plugin->CreateRender()->GetShaderLevel(), 0) << "before any device: the lowest level";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.major * 100 + c.ps20Caps);
         d3d9double::Reset();

@@ -6,6 +6,7 @@
 #include "NvapiDouble.h"
 
 #include <algorithm>
+#include <cwchar>
 
 using namespace VeltraRender;
 namespace nv = nvapidouble;
@@ -94,15 +95,20 @@ TEST_F(StereoTest, EachFrameTellsTheDriverItsEye)
 {
     boost::shared_ptr<IRender> stereo = WindowRender(window, true), mono = WindowRender(otherWindow, false);
     boost::shared_ptr<IResTextureGPU> frame = CreateGpuTexture(*stereo, 32, 32);
-    struct Case { IRender* render; uint32_t eye; std::vector<uint64_t> driverEyes; long presents; };  // left waits for right
-    const Case cases[] = {{stereo.get(), 0, {3}, 1}, {stereo.get(), 1, {2}, 0}, {stereo.get(), 2, {1}, 1},
-        {stereo.get(), 7, {}, 0}, {mono.get(), 0, {3}, 1}, {mono.get(), 1, {3}, 1}, {mono.get(), 5, {3}, 1}};
+    // left waits for right; the trace (level 3) names the eye a frame went to
+    struct Case { IRender* render; uint32_t eye; std::vector<uint64_t> driverEyes; long presents; const wchar_t* trace; };
+    const Case cases[] = {{stereo.get(), 0, {3}, 1, L" - mono\n"}, {stereo.get(), 1, {2}, 0, L" - left eye\n"},
+        {stereo.get(), 2, {1}, 1, L" - right eye\n"}, {stereo.get(), 7, {}, 0, nullptr}, {mono.get(), 0, {3}, 1, L" - mono\n"},
+        {mono.get(), 1, {3}, 1, L" - mono\n"}, {mono.get(), 5, {3}, 1, L" - mono\n"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.eye + (c.render == mono.get() ? 100 : 0));
         nv::Double().Reset();
         d3d9double::ClearCalls();
+        log.Clear();
         EXPECT_TRUE(c.render->DisplayBuffer(frame, c.eye));
         EXPECT_EQ(EyesSet(), c.driverEyes);
+        for (const wchar_t* word : {L" - mono\n", L" - left eye\n", L" - right eye\n"})
+            EXPECT_EQ(log.Count(word, 3), c.trace && std::wcscmp(word, c.trace) == 0 ? 1u : 0u) << log.Dump();
         const std::vector<d3d9double::Call> calls = d3d9double::Calls();
         EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
                       [](const d3d9double::Call& call) { return call.method == "IDirect3DSwapChain9::Present"; }),

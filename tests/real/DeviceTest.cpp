@@ -303,7 +303,14 @@ TEST_F(RealDeviceTest, TheStereoSignatureLandsInTheLastRowOfEachTarget)
 TEST_F(RealDeviceTest, AFirstQuadWithoutARasterStateSaysWhyItDrawsNothing)
 {
     // Direct3D's default culling hides the default quad: a host that selected no raster
-    // state reads one level-2 record that says so, the first time only.
+    // state reads one level-2 record that says so, the first time only. A raster state of
+    // the host's own that culls the quad is the host's choice: no record.
+    Reinitialize(OffscreenSettings(Width, Height), false);
+    RasterSettings cullsTheQuad;
+    cullsTheQuad.cullFace = cfFront;
+    render->SelectState(render->CreateState(cullsTheQuad), 0);
+    EXPECT_EQ(Frame([&] { Quad(Solid(0, 1, 0, QuadVertexShader)); })[Height / 2 * Width + Width / 2], 0u);
+    EXPECT_EQ(log.Count(L"no raster state selected"), 0u) << log.Dump();
     Reinitialize(OffscreenSettings(Width, Height), false);
     boost::shared_ptr<IResShaderGPU> green = Solid(0, 1, 0, QuadVertexShader);
     for (int frame = 0; frame < 2; ++frame)

@@ -24,9 +24,10 @@ TEST_F(RealFrameTest, ClearsFollowTheTargetsColourFlagAndRunDeferred)
     const struct {
         const char* name;
         bool clearColour;
-        uint8_t mask;                  // Clear on the first target
+        int mask;                      // Clear on the first target (-1: none asked)
         const Pixels& first, &second;  // then the first target, and a second one targeted next
     } cases[] = {
+        {"a fresh render, no clear asked", true, -1, image, image},
         {"colour", true, 0x00, black, image},
         {"colour switched off on the target", false, 0x06, image, image},
         {"deferred to the next target", true, 0x16, image, black},
@@ -37,7 +38,8 @@ TEST_F(RealFrameTest, ClearsFollowTheTargetsColourFlagAndRunDeferred)
         boost::shared_ptr<IResTextureGPU> first = Texture(image, Width, Height), second = Texture(image, Width, Height);
         first->SetClearColorEnabled(c.clearColour);
         render->TargetResource(first, 0);
-        render->Clear(c.mask);
+        if (c.mask >= 0)
+            render->Clear(static_cast<uint8_t>(c.mask));
         render->DeSelectResource(first, 0);
         render->TargetResource(second, 0);
         render->DeSelectResource(second, 0);

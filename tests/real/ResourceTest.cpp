@@ -67,9 +67,18 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     EXPECT_TRUE(texture->GetState() == rsDestroyed && copy->GetState() == rsDestroyed && blend->GetState() == rsDestroyed);
     EXPECT_EQ(texture->GetDeviceInterface(), nullptr);
 
+    // A buffer selected on two units stays selected until its last deselection.
+    const float corners[12] = {};
+    const boost::shared_ptr<IResBufferGPU> twice = CreateBuffer(*render, bkPositions, 3, 4, corners);
+    render->SelectResource(twice, 0);
+    render->SelectResource(twice, 1);
+    render->DeSelectResource(twice, 1);
+    EXPECT_EQ(twice->GetState(), rsSelected);
+    render->DeSelectResource(twice, 0);
+    EXPECT_EQ(twice->GetState(), rsReady);
+
     // Settings given again remake an object, bound or not: it takes the new ones, and what it
     // held goes (the last Shutdown finds nothing left).
-    const float corners[12] = {};
     const boost::shared_ptr<IResTextureGPU> remade = CreateGpuTexture(*render, 16, 8);
     const boost::shared_ptr<IResBufferGPU> buffer = CreateBuffer(*render, bkPositions, 3, 4, corners);
     render->SelectResource(remade, 0);
@@ -126,4 +135,20 @@ TEST_F(RealResourceTest, ProgramsDrawTheHostsVertexUniformsAndTheErrorColour)
     });
     EXPECT_EQ(errorColour[centre] >> 8, 0xFFFF00u) << std::hex << errorColour[centre];
     EXPECT_NEAR(int(errorColour[centre] & 0xFF), 128, 1);
+
+    // A vertex uniform set while the device holds the shader's vertex program, beside a
+    // pixel program of the host's choosing, reaches the next draw.
+    const boost::shared_ptr<IResShaderGPU> passThrough = Shader(ClipSpaceVertex, programs.pixelShaderCode);
+    const Pixels retinted = Frame([&] {
+        render->SelectResource(passThrough, 0);
+        IDirect3DPixelShader9* pixel = nullptr;
+        device->GetPixelShader(&pixel);
+        render->SelectResource(tinted, 0);
+        device->SetPixelShader(pixel);
+        pixel->Release();
+        tinted->SetVertexParameter("tint", Rgba(0, 0, 1));
+        render->DrawQuad();
+        render->DeSelectResource(tinted, 0);
+    });
+    EXPECT_EQ(retinted[centre], 0xFF0000FFu) << std::hex << retinted[centre];
 }

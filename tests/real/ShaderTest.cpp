@@ -148,6 +148,8 @@ TEST_F(RealShaderTest, CompileFailuresFallBackToTheErrorPrograms)
         {"1 MiB of nonsense", std::string(1 << 20, 'x'), pixel, L"_cgVertexProgram = cgCreateProgram(", 2, nullptr},
         {"256-character identifier", vertex, named(256), L"_cgPixelProgram = cgCreateProgram(", 2, nullptr},
         {"255-character identifier", vertex, named(255), nullptr, 0, nullptr},
+        {"256 characters in comments", vertex, "// " + std::string(256, 'c') + "\n/* " + std::string(256, 'c') + " */ " + pixel,
+         nullptr, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -64,6 +64,7 @@ TEST_F(RealTextureTest, ImagesComeBackAsTheyWentUp)
         {"alpha only", pfA8, 37, 37, 9, 37, false},
         {"alpha only, padded", pfA8, 37, 37, 9, 40, false},
         {"alpha only, 5 x 4 cropped from rows of 16", pfA8, 5, 5, 4, 16, false},
+        {"a single pixel, padded", pfColor0, 1, 1, 1, 8, false},
         {"from a CPU texture", pfColor2, 41, 41, 17, 0, true},
     };
     for (const auto& c : cases) {

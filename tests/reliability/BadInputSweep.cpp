@@ -148,6 +148,13 @@ std::vector<Maker> SizesOutOfRange(bool ofTextures)
                     const uint64_t bytes = count > 0 ? uint64_t(count) * 4 * std::clamp(components, 1u, 4u) : 0;
                     return r.CreateResourceGPU(BufferOf(kind, components, count, bytes < (64 << 20) ? Guarded(bytes) : nullptr));
                 });
+    // A state made from a record that is not a state's: a texture's, and one of no kind.
+    for (uint32_t type : {uint32_t(rtTextureGPU), 99u})
+        makers.push_back([=](IRender& r) {
+            TextureSettings settings = TextureOf(rtTextureGPU, 8, 8);
+            settings.type = ResourceType(type);
+            return r.CreateState(settings);
+        });
     for (uint32_t format : ofTextures ? std::vector<uint32_t>{0, 3, 4, 5, 99} : std::vector<uint32_t>{})  // colour, alpha, paired, unknown
         for (const auto& [width, height] : {std::make_pair(0, 4), {-1, 4}, {5, 3}, {1, 20000}, {100000, 100000}}) {
             makers.push_back([=](IRender& r) { return r.CreateResourceCPU(TextureOf(rtTextureCPU, width, height, format)); });

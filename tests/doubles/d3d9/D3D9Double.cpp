@@ -266,6 +266,10 @@ HRESULT Generic(Object* self, size_t slot, const uint64_t* a, const void* site)
         [&](const Entry& entry) { return entry.type == self->type && entry.slot == slot; });
     if (e == std::end(Entries))
         return Enter(self, "slot " + std::to_string(slot), E_NOTIMPL, site);
+    // Direct3D checks a query's arguments before the driver is asked (and before any script):
+    // its data may be null only with a size of 0.
+    if (self->type == Query && std::strcmp(e->name, "GetData") == 0 && !Pointer(a, 1) && Arg(a, 2))
+        return D3DERR_INVALIDCALL;
     Settings& s = S().settings;
     void* p = e->arg ? Pointer(a, e->arg) : nullptr;
     // A device holds its render targets from its second binding on: its first holds its back buffer.
