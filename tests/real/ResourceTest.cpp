@@ -93,6 +93,9 @@ TEST_F(RealResourceTest, ResourcesKeepAndAnswerWhatTheHostSet)
     render->UnlockResource(buffer);
     EXPECT_VELTRA_ERROR(render->DeSelectResource(buffer, 0), Veltra::ecBadState);  // not selected since remade
     EXPECT_TRUE(cpu->MatchesImage(TextureOf(rtTextureCPU, 8, 2).image));
+    cpu->SetSettingsFrom(remade);  // a GPU texture's settings, and only those
+    EXPECT_TRUE(cpu->MatchesImage(TextureOf(rtTextureCPU, 32, 4).image) && cpu->GetType() == rtTextureCPU);
+    EXPECT_VELTRA_ERROR(cpu->SetSettingsFrom(buffer), Veltra::ecInvalidParameter);
 
     // A texture larger than Direct3D makes: one error record naming the call, and the exception.
     EXPECT_VELTRA_ERROR(CreateGpuTexture(*render, 1 << 16, 1 << 16), Veltra::ecOutOfMemory);
