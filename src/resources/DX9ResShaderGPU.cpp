@@ -136,7 +136,9 @@ ID3DXBuffer* CompileToTokens(CGprogram& program, const std::string& source, CGpr
 
 void DX9ResShaderGPU::CompileAttempt(IDirect3DDevice9* device, const Profile& profile)
 {
-    cgGetError();  // start from no pending error
+    // Cg keeps one pending error for the whole process: an error the host's own use of Cg
+    // left behind must not read as this compile's.
+    cgGetError();
 
     ID3DXBuffer* tokens = CompileToTokens(
         _cgVertexProgram, _settings.vertexShaderCode, profile.vertex, profile.arguments,
