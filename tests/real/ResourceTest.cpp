@@ -154,4 +154,5 @@ TEST_F(RealResourceTest, ProgramsDrawTheHostsVertexUniformsAndTheErrorColour)
         render->DeSelectResource(tinted, 0);
     });
     EXPECT_EQ(retinted[centre], 0xFF0000FFu) << std::hex << retinted[centre];
+    EXPECT_EQ(log.Count(L"has no uniform"), 0u) << "each uniform is looked up in its own program\n" << log.Dump();
 }
