@@ -210,11 +210,9 @@ void DX9ResShaderGPU::UnbindFromDevice()
 {
     RenderAccess access(_settings.render);
     IDirect3DDevice9* device = access.Device();
-    ComReference<IDirect3DPixelShader9> pixel;
-    if (DeviceHolds(device->GetPixelShader(pixel.Receive()), pixel, _pixelProgram, L"device->GetPixelShader(&pixelShader)"))
+    if (DeviceHoldsProgram(1))
         DXFailed(device->SetPixelShader(nullptr), L"device->SetPixelShader(0)");
-    ComReference<IDirect3DVertexShader9> vertex;
-    if (DeviceHolds(device->GetVertexShader(vertex.Receive()), vertex, _vertexProgram, L"device->GetVertexShader(&vertexShader)"))
+    if (DeviceHoldsProgram(0))
         DXFailed(device->SetVertexShader(nullptr), L"device->SetVertexShader(0)");
     SetState(rsReady);
 }

@@ -203,8 +203,7 @@ void DX9ResTextureGPU::UnbindFromDevice()
 
 void DX9ResTextureGPU::UnbindFromSamplers(IDirect3DDevice9* device)
 {
-    std::sort(_selectedUnits.begin(), _selectedUnits.end());
-    _selectedUnits.erase(std::unique(_selectedUnits.begin(), _selectedUnits.end()), _selectedUnits.end());
+    // A unit selected twice is asked twice: the second time it no longer holds this texture.
     for (uint32_t hardwareUnit : _selectedUnits) {
         ComReference<IDirect3DBaseTexture9> bound;
         if (DeviceHolds(device->GetTexture(hardwareUnit, bound.Receive()), bound, _texOb,
