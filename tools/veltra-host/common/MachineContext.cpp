@@ -1,6 +1,7 @@
 #include "common/MachineContext.h"
 
 #include "common/HostPaths.h"
+#include "common/PlainDirect3DSupport.h"
 
 #include <windows.h>
 
@@ -17,11 +18,6 @@ std::string UtcNow()
     std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
                   now.wMinute, now.wSecond);
     return text;
-}
-
-template <class Function> Function Resolve(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 // Wine's version and the system it runs on; Windows' version otherwise.

@@ -4,20 +4,13 @@
 
 #include "common/ComReference.h"
 #include "common/HostErrors.h"
+#include "common/PlainDirect3DSupport.h"
 #include "plugin/DisplayWindow.h"
 
 #include <d3d9.h>
 #include <d3dx9shader.h>
 
 namespace {
-
-typedef HRESULT(WINAPI* Create9ExFunction)(UINT, IDirect3D9Ex**);
-typedef decltype(&D3DXAssembleShader) AssembleFunction;
-
-template <class Function> Function Resolve(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
 
 void Assemble(AssembleFunction assemble)
 {
@@ -40,20 +33,11 @@ bool DeviceLifecycle(Create9ExFunction create, HWND host)
     const HiddenWindow hidden;
     ComReference<IDirect3D9Ex> direct3D;
     ComReference<IDirect3DDevice9Ex> device;
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = 64;
-    parameters.BackBufferHeight = 48;
-    parameters.BackBufferFormat = D3DFMT_A8R8G8B8;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.hDeviceWindow = hidden.window;
-    parameters.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS parameters = WindowedPresentParameters(hidden.window, 64, 48, D3DFMT_A8R8G8B8);
     parameters.EnableAutoDepthStencil = TRUE;
     parameters.AutoDepthStencilFormat = D3DFMT_D24S8;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    const DWORD behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED | D3DCREATE_FPU_PRESERVE;
     if (FAILED(create(D3D_SDK_VERSION, direct3D.Receive())) ||
-        FAILED(direct3D->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, behaviour, &parameters, nullptr,
+        FAILED(direct3D->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, PlainDeviceBehaviour, &parameters, nullptr,
                                         device.Receive())))
         return false;
     ComReference<IDirect3DQuery9> query;

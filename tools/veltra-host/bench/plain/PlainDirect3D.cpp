@@ -2,6 +2,7 @@
 
 #include "bench/plain/PlainTransfers.h"
 #include "common/HostErrors.h"
+#include "common/PlainDirect3DSupport.h"
 
 #include <d3dx9shader.h>
 
@@ -9,20 +10,12 @@
 
 namespace {
 
-typedef HRESULT(WINAPI* Create9ExFunction)(UINT, IDirect3D9Ex**);
-typedef decltype(&D3DXAssembleShader) AssembleFunction;
-
 template <class Buffer> void Fill(Buffer* buffer, const void* data, UINT bytes)
 {
     void* memory = nullptr;
     CheckPlain(buffer->Lock(0, 0, &memory, 0), "Lock");
     std::memcpy(memory, data, bytes);
     buffer->Unlock();
-}
-
-template <class Function> Function Resolve(HMODULE module, const char* name)
-{
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 } // namespace
@@ -39,17 +32,8 @@ PlainDirect3D::PlainDirect3D()
 
     _window = CreateWindowExW(0, L"STATIC", L"veltra-host plain Direct3D", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.BackBufferWidth = 64;
-    parameters.BackBufferHeight = 64;
-    parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
-    parameters.BackBufferCount = 1;
-    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    parameters.hDeviceWindow = _window;
-    parameters.Windowed = TRUE;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    const DWORD behaviour = D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MULTITHREADED | D3DCREATE_FPU_PRESERVE;
-    if (FAILED(_direct3D->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, _window, behaviour, &parameters, nullptr,
+    D3DPRESENT_PARAMETERS parameters = WindowedPresentParameters(_window, 64, 64, D3DFMT_X8R8G8B8);
+    if (FAILED(_direct3D->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, _window, PlainDeviceBehaviour, &parameters, nullptr,
                                          _device.Receive())) ||
         !_device)
         throw HostFailure("the plain Direct3D 9Ex device could not be created");
